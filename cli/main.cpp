@@ -1,0 +1,45 @@
+// ternwick: decodes the Data Matrix symbol in each picture named on the command line.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/diagnostics.h"
+#include "report.h"
+
+int main(int argc, char** argv) {
+    CLI::App app{"Reads an ECC200 Data Matrix symbol from BMP and PNG pictures."};
+    app.set_version_flag("--version", std::string("ternwick ") + TERNWICK_VERSION);
+    std::vector<std::string> files;
+    bool json = false;
+    app.add_option("files", files, "BMP or PNG pictures to decode")->required();
+    app.add_flag("--json", json, "print one JSON object per file and line");
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& error) {
+        const int status = app.exit(error);
+        return status == 0 ? 0 : 2;
+    }
+
+    // Standard output carries only results; the decoder's diagnostics go to standard error.
+    static ternwick::StandardErrorDiagnosticSink errorSink;
+    ternwick::setDiagnosticSink(&errorSink);
+
+    std::vector<ternwick::FileOutcome> outcomes;
+    for (const std::string& file : files) {
+        const ternwick::FileReport report = ternwick::decodeFileForReport(file);
+        outcomes.push_back(report.outcome);
+        if (report.outcome == ternwick::FileOutcome::NameNotAccepted) {
+            std::cerr << "ternwick: " << ternwick::escapeBytes(file)
+                      << ": not accepted (the name must end in .png or .bmp)\n";
+        }
+        if (json) {
+            std::cout << ternwick::reportJson(report).dump() << "\n";
+        } else {
+            std::cout << ternwick::formatReportText(report);
+        }
+        std::cout.flush();
+    }
+    return ternwick::exitStatusFor(outcomes);
+}

@@ -1,0 +1,156 @@
+#include "report.h"
+
+#include <cstdio>
+
+namespace ternwick {
+
+FileReport decodeFileForReport(const std::string& path) {
+    FileReport report;
+    report.file = path;
+    auto context = std::make_unique<DecodeContext>();
+    context->flags = 1;
+    report.fields.startTick = tickCount();
+    const int result = decodeImageFile(report.fields, *context, path);
+    releaseSymbols(*context);
+    const std::int32_t elapsed = tickCount() - report.fields.startTick;
+    char time[32];
+    std::snprintf(time, sizeof time, "%dms", elapsed);
+    report.timeText = time;
+
+    if (imageFileKind(path) == ImageFileKind::NotAccepted) {
+        report.outcome = FileOutcome::NameNotAccepted;
+    } else if (result == 1) {
+        report.outcome = FileOutcome::LoadFailed;
+    } else if (report.fields.decoded) {
+        report.outcome = FileOutcome::Decoded;
+    } else {
+        report.outcome = FileOutcome::NoSymbol;
+    }
+    return report;
+}
+
+std::string escapeBytes(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        switch (b) {
+            case '\n': out += "\\n"; break;
+            case '\t': out += "\\t"; break;
+            case '\r': out += "\\r"; break;
+            case '\\': out += "\\\\"; break;
+            default:
+                if (b < 0x20 || b > 126) {
+                    char code[8];
+                    std::snprintf(code, sizeof code, "\\x%02X", b);
+                    out += code;
+                } else {
+                    out += c;
+                }
+        }
+    }
+    return out;
+}
+
+bool isValidUtf8(std::string_view bytes) {
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto b = static_cast<unsigned char>(bytes[i]);
+        std::size_t extra = 0;
+        std::uint32_t code = 0;
+        if (b < 0x80) {
+            ++i;
+            continue;
+        } else if (b >= 0xC2 && b <= 0xDF) {
+            extra = 1;
+            code = b & 0x1F;
+        } else if (b >= 0xE0 && b <= 0xEF) {
+            extra = 2;
+            code = b & 0x0F;
+        } else if (b >= 0xF0 && b <= 0xF4) {
+            extra = 3;
+            code = b & 0x07;
+        } else {
+            return false;
+        }
+        if (i + extra >= bytes.size()) return false;
+        for (std::size_t k = 1; k <= extra; ++k) {
+            const auto c = static_cast<unsigned char>(bytes[i + k]);
+            if ((c & 0xC0) != 0x80) return false;
+            code = (code << 6) | (c & 0x3F);
+        }
+        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
+        if ((extra == 2 && code < 0x800) || (extra == 3 && code < 0x10000) || code > 0x10FFFF ||
+            (code >= 0xD800 && code <= 0xDFFF)) {
+            return false;
+        }
+        i += extra + 1;
+    }
+    return true;
+}
+
+std::string hexOf(const std::vector<std::uint8_t>& bytes) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (const std::uint8_t b : bytes) {
+        out += digits[b >> 4];
+        out += digits[b & 0x0F];
+    }
+    return out;
+}
+
+namespace {
+
+// The text field as shown: a decoded message is always escaped; otherwise the
+// field holds the driver's own message, which is shown as it is.
+std::string shownText(const FileReport& report) {
+    if (report.fields.decoded) return escapeBytes(report.fields.asciiText);
+    return isValidUtf8(report.fields.asciiText) ? report.fields.asciiText : escapeBytes(report.fields.asciiText);
+}
+
+std::string jsonText(const std::string& text) { return isValidUtf8(text) ? text : escapeBytes(text); }
+
+}  // namespace
+
+std::string formatReportText(const FileReport& report) {
+    std::string out = report.file + "\n";
+    out += "  Status:  " + jsonText(report.fields.statusText) + "\n";
+    out += "  Scheme:  " + jsonText(report.fields.schemeText) + "\n";
+    out += "  Text:    " + shownText(report) + "\n";
+    out += "  Hex:     " + report.fields.hexText + "\n";
+    out += "  Time:    " + report.timeText + "\n";
+    out += "  Message: " + hexOf(report.fields.message) + "\n";
+    return out;
+}
+
+nlohmann::ordered_json reportJson(const FileReport& report) {
+    const ResultFields& f = report.fields;
+    nlohmann::ordered_json j;
+    j["file"] = jsonText(report.file);
+    j["decoded"] = f.decoded;
+    j["status"] = jsonText(f.statusText);
+    j["scheme"] = jsonText(f.schemeText);
+    j["text"] = jsonText(f.asciiText);
+    j["hex"] = f.hexText;
+    j["time"] = report.timeText;
+    j["message_hex"] = hexOf(f.message);
+    j["size"] = f.symbolSize > 0 ? std::to_string(f.symbolSize) + "x" + std::to_string(f.symbolSize) : "";
+    j["load_ms"] = f.loadMs;
+    j["decode_ms"] = f.decodeMs;
+    return j;
+}
+
+int exitStatusFor(const std::vector<FileOutcome>& outcomes) {
+    bool loadProblem = false;
+    bool noSymbol = false;
+    for (const FileOutcome o : outcomes) {
+        if (o == FileOutcome::LoadFailed || o == FileOutcome::NameNotAccepted) loadProblem = true;
+        if (o == FileOutcome::NoSymbol) noSymbol = true;
+    }
+    if (loadProblem) return 1;
+    if (noSymbol) return 4;
+    return 0;
+}
+
+}  // namespace ternwick

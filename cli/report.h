@@ -1,0 +1,45 @@
+// How the command line reports one decoded file, as text or as one JSON line.
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <string_view>
+
+#include "app/decode_driver.h"
+
+namespace ternwick {
+
+// Outcome of one file on the command line.
+enum class FileOutcome { Decoded, NoSymbol, LoadFailed, NameNotAccepted };
+
+struct FileReport {
+    std::string file;
+    FileOutcome outcome = FileOutcome::NoSymbol;
+    ResultFields fields;
+    std::string timeText;  // "%dms"
+};
+
+// Decodes one file as the dialog does (fresh context, stop at the first
+// symbol, time from the driver's start mark to after the release).
+FileReport decodeFileForReport(const std::string& path);
+
+// Control characters, backslash and bytes above 126 escaped (\n, \t, \r, \\, \xNN).
+std::string escapeBytes(std::string_view bytes);
+
+// True when the bytes are well-formed UTF-8.
+bool isValidUtf8(std::string_view bytes);
+
+// Upper-case hexadecimal of all bytes.
+std::string hexOf(const std::vector<std::uint8_t>& bytes);
+
+// The human-readable block of one file.
+std::string formatReportText(const FileReport& report);
+
+// The JSON object of one file, with exactly the documented keys.
+nlohmann::ordered_json reportJson(const FileReport& report);
+
+// Exit status over all files: 0 all decoded, 1 a load failure or a name not
+// accepted, 4 everything loaded but something held no symbol.
+int exitStatusFor(const std::vector<FileOutcome>& outcomes);
+
+}  // namespace ternwick

@@ -1,0 +1,54 @@
+// Runs one picture file through the whole decoder and fills the result fields.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "app/decode_context.h"
+
+namespace ternwick {
+
+// The load failure text shown in the ASCII field.
+inline constexpr const char* kLoadFailureText =
+    "Unable to load image file. 请使用png 或 bmp(24位/单色/16色/256色,非压缩格式)";
+
+// What one decode reports. The first four texts and startTick are the fields
+// the dialog shows; the rest is kept for the command line.
+struct ResultFields {
+    std::string statusText;
+    std::string schemeText;
+    std::string asciiText;
+    std::string hexText;
+    std::int32_t startTick = 0;
+
+    bool decoded = false;               // a symbol was decoded
+    std::int32_t symbolSize = 0;        // its modules per side, 0 when none
+    std::vector<std::uint8_t> message;  // its whole message
+    double loadMs = 0.0;                // loading the file
+    double decodeMs = 0.0;              // everything after loading
+};
+
+enum class ImageFileKind { NotAccepted, Png, Bmp };
+
+// How the driver treats a path: by its last four characters, any letter case,
+// and only when the path has at least five characters.
+ImageFileKind imageFileKind(const std::string& path);
+
+// Milliseconds of a monotonic clock; only differences of two readings mean anything.
+std::int32_t tickCount();
+
+// 0 when the path was not accepted (no field changed) or the decode ran
+// through; 1 when the picture could not be loaded or prepared.
+int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string path);
+
+// The driver's steps after loading, on the picture already in context.image
+// (width, height and pixels set): prefilter, both search passes, the result
+// fields, and the release of the picture. Returns what decodeImageFile returns.
+// Programs that have a picture in memory call this directly.
+int decodeLoadedImage(ResultFields& fields, DecodeContext& context);
+
+// Name of the encodation scheme announced by a first codeword, or nullptr.
+const char* schemeName(std::uint8_t firstCodeword);
+
+}  // namespace ternwick

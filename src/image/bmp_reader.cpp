@@ -1,0 +1,189 @@
+#include "image/bmp_reader.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <new>
+
+namespace ternwick {
+namespace {
+
+constexpr std::size_t kFileHeaderSize = 14;
+constexpr std::size_t kInfoHeaderSize = 40;
+
+std::uint16_t readU16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+
+std::uint32_t readU32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+std::int32_t readI32(const std::uint8_t* p) { return static_cast<std::int32_t>(readU32(p)); }
+
+// The fields of the information header this reader uses, checked for sense.
+struct BmpLayout {
+    std::uint32_t infoSize = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;       // signed: negative for top-down files
+    std::uint32_t rows = 0;        // |height|
+    std::uint16_t bitCount = 0;
+    std::uint32_t compression = 0;
+    std::uint32_t sizeImage = 0;
+    std::uint64_t stride = 0;      // bytes a stored row, padded to 4
+    std::size_t paletteEntries = 0;
+};
+
+bool supportedDepth(std::uint16_t bits) { return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24; }
+
+// False for any header that would make the reader look outside what it read,
+// allocate what the file cannot back, or produce a meaningless picture.
+bool parseLayout(const BmpHeaderBlock& header, BmpLayout& layout) {
+    if (header.size < kInfoHeaderSize) return false;
+    const std::uint8_t* h = header.bytes.get();
+    layout.infoSize = readU32(h);
+    layout.width = readI32(h + 4);
+    layout.height = readI32(h + 8);
+    layout.bitCount = readU16(h + 14);
+    layout.compression = readU32(h + 16);
+    layout.sizeImage = readU32(h + 20);
+    if (layout.infoSize < kInfoHeaderSize || layout.infoSize > header.size) return false;
+    if (layout.width <= 0) return false;
+    if (layout.height == 0 || layout.height == std::numeric_limits<std::int32_t>::min()) return false;
+    layout.rows = static_cast<std::uint32_t>(layout.height < 0 ? -layout.height : layout.height);
+    if (static_cast<std::uint64_t>(layout.width) * layout.rows > kMaxImagePixels) return false;
+    layout.stride = ((static_cast<std::uint64_t>(layout.bitCount) * static_cast<std::uint32_t>(layout.width) + 7) / 8 + 3) /
+                    4 * 4;
+    // The palette follows the information header, whatever its size, and holds
+    // as many whole entries as fit before the pixel array.
+    layout.paletteEntries = (header.size - layout.infoSize) / 4;
+    return true;
+}
+
+std::uint8_t greyOf(unsigned red, unsigned green, unsigned blue) {
+    // trunc((9798 R + 19235 G + 3735 B) / 32768): the weights add up to 32768.
+    return static_cast<std::uint8_t>((9798u * red + 19235u * green + 3735u * blue) >> 15);
+}
+
+}  // namespace
+
+std::unique_ptr<std::uint8_t[]> convertBmpPixels(const BmpHeaderBlock& header, const std::uint8_t* pixelArray,
+                                                 std::size_t pixelArraySize) {
+    BmpLayout layout;
+    if (!parseLayout(header, layout)) return nullptr;
+    if (layout.compression != 0 || !supportedDepth(layout.bitCount)) return nullptr;
+    if (static_cast<std::uint64_t>(layout.rows) * layout.stride > pixelArraySize) return nullptr;
+
+    const auto width = static_cast<std::size_t>(layout.width);
+    const std::size_t rows = layout.rows;
+    std::unique_ptr<std::uint8_t[]> out(new (std::nothrow) std::uint8_t[width * rows * 3]);
+    if (!out) return nullptr;
+
+    // Grey value of each palette entry the file holds.
+    std::uint8_t paletteGrey[256] = {};
+    const std::size_t paletteUsable = layout.paletteEntries < 256 ? layout.paletteEntries : 256;
+    const std::uint8_t* palette = header.bytes.get() + layout.infoSize;
+    for (std::size_t e = 0; e < paletteUsable; ++e) {
+        paletteGrey[e] = greyOf(palette[e * 4 + 2], palette[e * 4 + 1], palette[e * 4]);
+    }
+
+    for (std::size_t i = 0; i < rows; ++i) {
+        const std::size_t stored = layout.height > 0 ? i : rows - 1 - i;
+        const std::uint8_t* row = pixelArray + stored * layout.stride;
+        std::uint8_t* target = out.get() + i * width * 3;
+        for (std::size_t j = 0; j < width; ++j) {
+            std::uint8_t grey = 0;
+            std::size_t index = 0;
+            switch (layout.bitCount) {
+                case 1: index = (row[j / 8] >> (7 - j % 8)) & 1u; break;
+                case 4: index = j % 2 == 0 ? row[j / 2] >> 4 : row[j / 2] & 0x0F; break;
+                case 8: index = row[j]; break;
+                case 16: {
+                    const unsigned low = row[2 * j];
+                    const unsigned high = row[2 * j + 1];
+                    // The 5-bit channels are used as they stand, not widened to 0..255.
+                    grey = greyOf(high / 4, 8 * (high % 4) + low / 32, low % 32);
+                    break;
+                }
+                default: grey = greyOf(row[3 * j + 2], row[3 * j + 1], row[3 * j]); break;
+            }
+            if (layout.bitCount <= 8) {
+                if (index >= paletteUsable) return nullptr;
+                grey = paletteGrey[index];
+            }
+            target[j * 3] = grey;
+            target[j * 3 + 1] = grey;
+            target[j * 3 + 2] = grey;
+        }
+    }
+    return out;
+}
+
+std::unique_ptr<std::uint8_t[]> readBmpSource(ByteSource& source, BmpHeaderBlock& header) {
+    std::uint8_t fileHeader[kFileHeaderSize];
+    if (!source.read(fileHeader, sizeof fileHeader)) return nullptr;
+    if (readU16(fileHeader) != 0x4D42) return nullptr;
+    const std::uint32_t offBits = readU32(fileHeader + 10);
+    if (offBits < kFileHeaderSize + kInfoHeaderSize) return nullptr;
+    const std::size_t blockSize = offBits - kFileHeaderSize;
+    if (blockSize > source.remaining()) return nullptr;
+
+    header.bytes.reset(new (std::nothrow) std::uint8_t[blockSize]);
+    header.size = header.bytes ? blockSize : 0;
+    if (!header.bytes || !source.read(header.bytes.get(), blockSize)) {
+        header = BmpHeaderBlock{};
+        return nullptr;
+    }
+
+    BmpLayout layout;
+    if (!parseLayout(header, layout)) return nullptr;
+    const std::uint64_t needed = static_cast<std::uint64_t>(layout.rows) * layout.stride;
+    std::uint64_t arraySize = layout.sizeImage != 0 ? layout.sizeImage : needed;
+    if (arraySize < needed) return nullptr;
+    // Nothing is allocated that the file cannot fill.
+    if (arraySize > source.remaining()) return nullptr;
+
+    std::unique_ptr<std::uint8_t[]> pixelArray(new (std::nothrow) std::uint8_t[arraySize]);
+    if (!pixelArray || !source.read(pixelArray.get(), arraySize)) return nullptr;
+    return convertBmpPixels(header, pixelArray.get(), arraySize);
+}
+
+std::unique_ptr<std::uint8_t[]> readBmpFile(const std::string& path, BmpHeaderBlock& header) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return nullptr;
+    FileByteSource source(file);
+    auto pixels = readBmpSource(source, header);
+    std::fclose(file);
+    return pixels;
+}
+
+namespace {
+
+int finishLoad(ImageBuffer& image, std::unique_ptr<std::uint8_t[]> pixels, BmpHeaderBlock& header) {
+    BmpLayout layout;
+    if (!pixels || !parseLayout(header, layout)) {
+        image.pixels.reset();
+        return 0;
+    }
+    image.pixels = std::move(pixels);
+    image.width = layout.width;
+    image.height = static_cast<std::int32_t>(layout.rows);
+    image.scale = 1.0f;
+    return 1;
+}
+
+}  // namespace
+
+int loadBmpImage(ImageBuffer& image, const std::string& path) {
+    BmpHeaderBlock header;
+    auto pixels = readBmpFile(path, header);
+    return finishLoad(image, std::move(pixels), header);
+}
+
+int loadBmpMemory(ImageBuffer& image, const std::uint8_t* data, std::size_t size) {
+    BmpHeaderBlock header;
+    MemoryByteSource source(data, size);
+    auto pixels = readBmpSource(source, header);
+    return finishLoad(image, std::move(pixels), header);
+}
+
+}  // namespace ternwick

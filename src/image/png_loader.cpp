@@ -1,0 +1,185 @@
+#include "image/png_loader.h"
+
+#include <png.h>
+
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "app/diagnostics.h"
+
+namespace ternwick {
+namespace {
+
+struct MemoryInput {
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t position;
+};
+
+void readFromMemory(png_structp png, png_bytep out, png_size_t count) {
+    auto* input = static_cast<MemoryInput*>(png_get_io_ptr(png));
+    if (count > input->size - input->position) png_error(png, "Read Error");
+    std::memcpy(out, input->data + input->position, count);
+    input->position += count;
+}
+
+// libpng's messages, worded as its own default handlers word them.
+void reportError(png_structp png, png_const_charp message) {
+    diagnostics().errorText(std::string("libpng error: ") + message + "\n");
+    png_longjmp(png, 1);
+}
+
+void reportWarning(png_structp, png_const_charp message) {
+    diagnostics().errorText(std::string("libpng warning: ") + message + "\n");
+}
+
+// Everything the reading function owns, kept outside its frame so that it is
+// intact after libpng's error jump.
+struct PngRead {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    png_infop endInfo = nullptr;
+    png_bytepp rows = nullptr;
+    png_uint_32 rowCount = 0;
+};
+
+void releaseRead(PngRead& read) {
+    if (read.rows != nullptr) {
+        for (png_uint_32 i = 0; i < read.rowCount; ++i) png_free(read.png, read.rows[i]);
+        png_free(read.png, read.rows);
+        read.rows = nullptr;
+    }
+    png_destroy_read_struct(&read.png, &read.info, &read.endInfo);
+}
+
+// Reads the picture after the signature (already checked). Kept free of
+// objects with destructors, since libpng reports errors by a long jump here.
+int readPng(PngRead& read, ImageBuffer& image, std::FILE* file, MemoryInput* memory) {
+    read.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, reportError, reportWarning);
+    if (read.png == nullptr) return 0;
+    read.info = png_create_info_struct(read.png);
+    if (read.info == nullptr) {
+        png_destroy_read_struct(&read.png, nullptr, nullptr);
+        return 0;
+    }
+    read.endInfo = png_create_info_struct(read.png);
+    if (read.endInfo == nullptr) {
+        png_destroy_read_struct(&read.png, &read.info, nullptr);
+        return 0;
+    }
+    if (setjmp(png_jmpbuf(read.png))) {
+        releaseRead(read);
+        return 0;
+    }
+    if (file != nullptr) {
+        png_init_io(read.png, file);
+    } else {
+        png_set_read_fn(read.png, memory, readFromMemory);
+    }
+    png_set_sig_bytes(read.png, 8);
+    png_read_info(read.png, read.info);
+
+    png_uint_32 width = 0;
+    png_uint_32 height = 0;
+    int bitDepth = 0;
+    int colourType = 0;
+    int interlace = 0;
+    int compression = 0;
+    int filter = 0;
+    png_get_IHDR(read.png, read.info, &width, &height, &bitDepth, &colourType, &interlace, &compression, &filter);
+    if (width == 0 || height == 0 || static_cast<std::uint64_t>(width) * height > kMaxImagePixels) {
+        releaseRead(read);
+        return 0;
+    }
+
+    png_set_strip_16(read.png);
+    png_set_strip_alpha(read.png);
+    png_set_packswap(read.png);
+    if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(read.png);
+    // Grey samples of 1, 2 or 4 bits are widened to 8 before becoming RGB.
+    if ((colourType & PNG_COLOR_MASK_COLOR) == 0 && bitDepth < 8) png_set_expand_gray_1_2_4_to_8(read.png);
+    png_set_gray_to_rgb(read.png);
+    png_set_interlace_handling(read.png);
+    png_read_update_info(read.png, read.info);
+    png_get_IHDR(read.png, read.info, &width, &height, &bitDepth, &colourType, &interlace, &compression, &filter);
+
+    const png_size_t rowBytes = png_get_rowbytes(read.png, read.info);
+    // Each output row copies 3 * width bytes from a library row.
+    if (bitDepth != 8 || rowBytes < static_cast<png_size_t>(width) * 3) {
+        releaseRead(read);
+        return 0;
+    }
+
+    read.rows = static_cast<png_bytepp>(png_malloc_warn(read.png, sizeof(png_bytep) * height));
+    if (read.rows == nullptr) {
+        diagnostics().systemError("Error while during malloc for rowPointers");
+        std::exit(7);
+    }
+    std::memset(read.rows, 0, sizeof(png_bytep) * height);
+    read.rowCount = height;
+    for (png_uint_32 i = 0; i < height; ++i) {
+        read.rows[i] = static_cast<png_bytep>(png_malloc(read.png, rowBytes));
+    }
+    png_read_image(read.png, read.rows);
+    png_read_end(read.png, read.info);
+
+    const std::size_t rowSize = static_cast<std::size_t>(width) * 3;
+    auto* pixels = new (std::nothrow) std::uint8_t[rowSize * height];
+    if (pixels == nullptr) {
+        releaseRead(read);
+        return 0;
+    }
+    for (png_uint_32 i = 0; i < height; ++i) std::memcpy(pixels + i * rowSize, read.rows[height - 1 - i], rowSize);
+    releaseRead(read);
+
+    image.pixels.reset(pixels);
+    image.width = static_cast<std::int32_t>(width);
+    image.height = static_cast<std::int32_t>(height);
+    image.scale = 1.0f;
+    convertRgbToGrey(image);
+    return 1;
+}
+
+bool hasPngSignature(const std::uint8_t* bytes) { return png_sig_cmp(bytes, 0, 8) == 0; }
+
+}  // namespace
+
+void convertRgbToGrey(ImageBuffer& image) {
+    if (!image.pixels) return;
+    const std::size_t count = static_cast<std::size_t>(static_cast<std::uint32_t>(image.width)) *
+                              static_cast<std::uint32_t>(image.height);
+    std::uint8_t* p = image.pixels.get();
+    for (std::size_t i = 0; i < count; ++i, p += 3) {
+        // trunc((9798 R + 19235 G + 3735 B) / 32768 + 0.5): rounded, halves upwards.
+        p[1] = static_cast<std::uint8_t>((9798u * p[0] + 19235u * p[1] + 3735u * p[2] + 16384u) >> 15);
+        p[2] = p[1];
+        p[0] = p[2];
+    }
+}
+
+int loadPngImage(ImageBuffer& image, const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) return 0;
+    std::uint8_t signature[8];
+    int result = 0;
+    if (std::fread(signature, 1, 8, file) == 8 && hasPngSignature(signature)) {
+        PngRead read;
+        result = readPng(read, image, file, nullptr);
+    }
+    std::fclose(file);
+    return result;
+}
+
+int loadPngMemory(ImageBuffer& image, const std::uint8_t* data, std::size_t size) {
+    if (data == nullptr || size < 8 || !hasPngSignature(data)) return 0;
+    MemoryInput input{data, size, 8};
+    PngRead read;
+    return readPng(read, image, nullptr, &input);
+}
+
+}  // namespace ternwick

@@ -1,0 +1,19 @@
+// Loads a PNG picture of any colour type as a grey picture, rows bottom-up.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "image/image_buffer.h"
+
+namespace ternwick {
+
+// 1 with width, height, pixels and scale 1.0 set; 0 on failure, with nothing held.
+int loadPngImage(ImageBuffer& image, const std::string& path);
+int loadPngMemory(ImageBuffer& image, const std::uint8_t* data, std::size_t size);
+
+// Replaces every RGB pixel by its grey value (rounded weighted mean) in all three bytes.
+void convertRgbToGrey(ImageBuffer& image);
+
+}  // namespace ternwick

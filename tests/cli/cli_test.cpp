@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <sstream>
+
+#include "report.h"
+#include "support/picture_files.h"
+
+namespace ternwick {
+namespace {
+
+struct CommandResult {
+    int status = -1;
+    std::string output;
+};
+
+// Runs the ternwick program with the given arguments; standard error is dropped.
+CommandResult runTernwick(const std::string& arguments) {
+    const std::string command = std::string(TERNWICK_CLI_PATH) + " " + arguments + " 2>/dev/null";
+    CommandResult result;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return result;
+    std::array<char, 4096> buffer{};
+    std::size_t got = 0;
+    while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.output.append(buffer.data(), got);
+    const int status = pclose(pipe);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return result;
+}
+
+std::vector<nlohmann::json> jsonLines(const std::string& output) {
+    std::vector<nlohmann::json> lines;
+    std::istringstream in(output);
+    std::string line;
+    while (std::getline(in, line)) lines.push_back(nlohmann::json::parse(line));
+    return lines;
+}
+
+TEST(Command, JsonReportsEachFileWithTheDocumentedKeys) {
+    const std::string dir = testing::scratchDirectory();
+    auto blank = testing::makeGreyImage(40, 30, [](int, int) { return 200; });
+    testing::writeFile(dir + "/blank.bmp", testing::greyImageToBmp(blank));
+    testing::writeFile(dir + "/blank.png", testing::greyImageToPng(blank));
+
+    const auto noSymbol = runTernwick("--json " + dir + "/blank.bmp " + dir + "/blank.png");
+    EXPECT_EQ(noSymbol.status, 4);
+    const auto lines = jsonLines(noSymbol.output);
+    ASSERT_EQ(lines.size(), 2u);
+    const std::vector<std::string> keys = {"file", "decoded", "status", "scheme", "text", "hex",
+                                           "time", "message_hex", "size", "load_ms", "decode_ms"};
+    std::vector<std::string> seen;
+    for (auto it = lines[0].begin(); it != lines[0].end(); ++it) seen.push_back(it.key());
+    std::sort(seen.begin(), seen.end());
+    auto sortedKeys = keys;
+    std::sort(sortedKeys.begin(), sortedKeys.end());
+    EXPECT_EQ(seen, sortedKeys);
+    EXPECT_EQ(lines[0]["file"], dir + "/blank.bmp");
+    EXPECT_EQ(lines[0]["decoded"], false);
+    EXPECT_EQ(lines[0]["status"], "Failed!");
+    EXPECT_EQ(lines[0]["size"], "");
+    EXPECT_TRUE(lines[1]["time"].get<std::string>().ends_with("ms"));
+    EXPECT_GE(lines[1]["decode_ms"].get<double>(), 0.0);
+
+    const auto missing = runTernwick("--json " + dir + "/missing.png " + dir + "/blank.bmp");
+    EXPECT_EQ(missing.status, 1);
+    const auto missingLines = jsonLines(missing.output);
+    ASSERT_EQ(missingLines.size(), 2u);
+    EXPECT_EQ(missingLines[0]["status"], "Failed!");
+    EXPECT_EQ(missingLines[0]["text"], kLoadFailureText);
+
+    const auto wrongName = runTernwick("--json " + dir + "/photo.jpg");
+    EXPECT_EQ(wrongName.status, 1);
+    const auto wrongLines = jsonLines(wrongName.output);
+    ASSERT_EQ(wrongLines.size(), 1u);
+    EXPECT_EQ(wrongLines[0]["status"], "");
+    EXPECT_EQ(wrongLines[0]["decoded"], false);
+}
+
+TEST(Command, UsageErrorsHelpAndVersion) {
+    EXPECT_EQ(runTernwick("").status, 2);
+    EXPECT_EQ(runTernwick("--no-such-option x.png").status, 2);
+    const auto help = runTernwick("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.output.find("--json"), std::string::npos);
+    const auto version = runTernwick("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_NE(version.output.find("ternwick"), std::string::npos);
+}
+
+TEST(Command, TextReportLabelsEveryField) {
+    const std::string dir = testing::scratchDirectory();
+    testing::writeFile(dir + "/blank.bmp",
+                       testing::greyImageToBmp(testing::makeGreyImage(20, 20, [](int, int) { return 0; })));
+    const auto result = runTernwick(dir + "/blank.bmp");
+    EXPECT_EQ(result.status, 4);
+    for (const char* label : {"Status:", "Scheme:", "Text:", "Hex:", "Time:", "Message:"}) {
+        EXPECT_NE(result.output.find(label), std::string::npos) << label;
+    }
+}
+
+TEST(Report, EscapingKeepsTerminalsAndJsonSafe) {
+    EXPECT_EQ(escapeBytes("a\nb\tc\\d"), "a\\nb\\tc\\\\d");
+    EXPECT_EQ(escapeBytes(std::string("\x01\x7F\xE9", 3)), "\\x01\\x7F\\xE9");
+    EXPECT_TRUE(isValidUtf8("plain"));
+    EXPECT_TRUE(isValidUtf8("\xE8\xAF\xB7"));
+    EXPECT_FALSE(isValidUtf8("\xE9t\xE9"));
+    EXPECT_FALSE(isValidUtf8("\xC0\xAF"));        // overlong
+    EXPECT_FALSE(isValidUtf8("\xED\xA0\x80"));    // surrogate
+    EXPECT_FALSE(isValidUtf8("\xE8\xAF"));        // cut short
+
+    FileReport report;
+    report.file = "x.png";
+    report.outcome = FileOutcome::Decoded;
+    report.fields.decoded = true;
+    report.fields.asciiText = "caf\xE9\n";
+    report.fields.message = {'c', 'a', 'f', 0xE9, '\n'};
+    report.fields.symbolSize = 24;
+    const auto json = reportJson(report);
+    EXPECT_EQ(json["text"], "caf\\xE9\\n");
+    EXPECT_EQ(json["message_hex"], "636166E90A");
+    EXPECT_EQ(json["size"], "24x24");
+    EXPECT_NO_THROW((void)json.dump());
+    EXPECT_NE(formatReportText(report).find("caf\\xE9\\n"), std::string::npos);
+}
+
+TEST(Report, ExitStatusPrefersLoadFailuresOverMissingSymbols) {
+    using O = FileOutcome;
+    EXPECT_EQ(exitStatusFor({O::Decoded, O::Decoded}), 0);
+    EXPECT_EQ(exitStatusFor({O::Decoded, O::NoSymbol}), 4);
+    EXPECT_EQ(exitStatusFor({O::NoSymbol, O::LoadFailed}), 1);
+    EXPECT_EQ(exitStatusFor({O::NameNotAccepted}), 1);
+}
+
+}  // namespace
+}  // namespace ternwick

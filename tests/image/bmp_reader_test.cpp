@@ -1,0 +1,211 @@
+#include "image/bmp_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "support/picture_files.h"
+
+namespace ternwick {
+namespace {
+
+using testing::BmpSpec;
+using testing::makeBmp;
+
+int load(ImageBuffer& image, const std::vector<std::uint8_t>& bytes) {
+    return loadBmpMemory(image, bytes.data(), bytes.size());
+}
+
+std::uint8_t grey(const ImageBuffer& image, int x, int y) { return greyAt(image, x, y); }
+
+BmpSpec rgbSpec(int width, int height, std::function<std::uint32_t(int, int)> pixel) {
+    BmpSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.bitCount = 24;
+    spec.pixel = std::move(pixel);
+    return spec;
+}
+
+TEST(BmpReader, TwentyFourBitRowsArePaddedAndBottomUp) {
+    // 3 pixels of 3 bytes: 9 bytes and 3 of padding a row.
+    const auto bytes = makeBmp(rgbSpec(3, 2, [](int x, int yTop) {
+        const std::uint32_t g = yTop == 1 ? 10u * (x + 1) : 200u;
+        return (g << 16) | (g << 8) | g;
+    }));
+    ASSERT_EQ(testing::bmpStride(3, 24), 12u);
+    ImageBuffer image;
+    ASSERT_EQ(load(image, bytes), 1);
+    EXPECT_EQ(image.width, 3);
+    EXPECT_EQ(image.height, 2);
+    EXPECT_EQ(image.scale, 1.0f);
+    // Output row 0 is the bottom row, the file's first stored row.
+    EXPECT_EQ(grey(image, 0, 0), 10);
+    EXPECT_EQ(grey(image, 2, 0), 30);
+    EXPECT_EQ(grey(image, 1, 1), 200);
+    EXPECT_EQ(image.pixels[1], 10);
+    EXPECT_EQ(image.pixels[2], 10);
+}
+
+TEST(BmpReader, GreyIsTheTruncatedWeightedMean) {
+    const std::uint32_t colours[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0x000000};
+    const std::uint8_t expected[] = {76, 149, 29, 255, 0};
+    const auto bytes = makeBmp(rgbSpec(5, 1, [&](int x, int) { return colours[x]; }));
+    ImageBuffer image;
+    ASSERT_EQ(load(image, bytes), 1);
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(grey(image, x, 0), expected[x]) << x;
+}
+
+TEST(BmpReader, TopDownFilesGiveTheSamePicture) {
+    auto pattern = [](int x, int yTop) { return static_cast<std::uint32_t>(((x * 31 + yTop * 17) % 256) * 0x010101); };
+    BmpSpec spec = rgbSpec(7, 5, pattern);
+    ImageBuffer bottomUp;
+    ASSERT_EQ(load(bottomUp, makeBmp(spec)), 1);
+    spec.topDown = true;
+    ImageBuffer topDown;
+    ASSERT_EQ(load(topDown, makeBmp(spec)), 1);
+    ASSERT_EQ(topDown.height, 5);
+    EXPECT_EQ(0, std::memcmp(bottomUp.pixels.get(), topDown.pixels.get(), 7 * 5 * 3));
+    EXPECT_EQ(grey(topDown, 0, 4), pattern(0, 0) & 0xFF);
+}
+
+TEST(BmpReader, PaletteDepthsLookUpTheirEntries) {
+    BmpSpec one;
+    one.width = 10;
+    one.height = 2;
+    one.bitCount = 1;
+    one.palette = {0x102030, 0xFFFFFF};
+    one.pixel = [](int x, int) { return static_cast<std::uint32_t>(x % 3 == 0); };
+    ImageBuffer image;
+    ASSERT_EQ(load(image, makeBmp(one)), 1);
+    EXPECT_EQ(grey(image, 0, 0), 255);
+    EXPECT_EQ(grey(image, 1, 0), (9798 * 0x10 + 19235 * 0x20 + 3735 * 0x30) / 32768);
+    EXPECT_EQ(grey(image, 9, 1), 255);
+
+    BmpSpec four;
+    four.width = 3;
+    four.height = 1;
+    four.bitCount = 4;
+    four.palette = {0, 0x111111, 0x222222, 0x333333};
+    four.pixel = [](int x, int) { return static_cast<std::uint32_t>(x + 1); };  // bytes 0x12 0x30
+    ASSERT_EQ(load(image, makeBmp(four)), 1);
+    EXPECT_EQ(grey(image, 0, 0), 0x11);
+    EXPECT_EQ(grey(image, 1, 0), 0x22);
+    EXPECT_EQ(grey(image, 2, 0), 0x33);
+
+    BmpSpec eight;
+    eight.width = 4;
+    eight.height = 1;
+    eight.bitCount = 8;
+    for (std::uint32_t e = 0; e < 256; ++e) eight.palette.push_back(e * 0x010101);
+    eight.pixel = [](int x, int) { return static_cast<std::uint32_t>(x * 80); };
+    ASSERT_EQ(load(image, makeBmp(eight)), 1);
+    EXPECT_EQ(grey(image, 3, 0), 240);
+}
+
+TEST(BmpReader, PaletteFollowsLongerInformationHeaders) {
+    for (std::uint32_t headerSize : {108u, 124u}) {
+        BmpSpec spec;
+        spec.width = 4;
+        spec.height = 2;
+        spec.bitCount = 8;
+        spec.infoHeaderSize = headerSize;
+        spec.palette = {0x000000, 0x808080, 0xFFFFFF};
+        spec.pixel = [](int x, int) { return static_cast<std::uint32_t>(x % 3); };
+        ImageBuffer image;
+        ASSERT_EQ(load(image, makeBmp(spec)), 1) << headerSize;
+        EXPECT_EQ(grey(image, 1, 0), 128) << headerSize;
+        EXPECT_EQ(grey(image, 2, 1), 255) << headerSize;
+    }
+}
+
+TEST(BmpReader, SixteenBitChannelsAreUsedUnscaled) {
+    BmpSpec spec;
+    spec.width = 2;
+    spec.height = 1;
+    spec.bitCount = 16;
+    spec.pixel = [](int x, int) { return x == 0 ? 0x7FFFu : 0x001Fu; };
+    ImageBuffer image;
+    ASSERT_EQ(load(image, makeBmp(spec)), 1);
+    EXPECT_EQ(grey(image, 0, 0), 31);
+    EXPECT_EQ(grey(image, 1, 0), 3735 * 31 / 32768);
+}
+
+TEST(BmpReader, ZeroSizeImageFieldIsComputedFromTheStride) {
+    auto bytes = makeBmp(rgbSpec(5, 3, [](int, int) { return 0x404040u; }));
+    for (int i = 34; i < 38; ++i) bytes[i] = 0;
+    ImageBuffer image;
+    ASSERT_EQ(load(image, bytes), 1);
+    EXPECT_EQ(grey(image, 4, 2), 0x40);
+}
+
+// Writes a little-endian 32-bit value into a file image.
+void set32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+TEST(BmpReader, BadFilesFailCleanly) {
+    const auto good = makeBmp(rgbSpec(4, 4, [](int, int) { return 0x808080u; }));
+    ImageBuffer probe;
+    ASSERT_EQ(load(probe, good), 1);
+
+    struct Case {
+        const char* what;
+        std::function<void(std::vector<std::uint8_t>&)> damage;
+    };
+    const Case cases[] = {
+        {"not BM", [](auto& b) { b[0] = 'X'; }},
+        {"file header cut", [](auto& b) { b.resize(10); }},
+        {"offset below 54", [](auto& b) { set32(b, 10, 40); }},
+        {"information header below 40", [](auto& b) { set32(b, 14, 12); }},
+        {"offset past the end", [](auto& b) { set32(b, 10, 0x7FFFFFF0u); }},
+        {"run-length coded", [](auto& b) { set32(b, 30, 1); }},
+        {"32 bits a pixel", [](auto& b) { b[28] = 32; }},
+        {"width 0", [](auto& b) { set32(b, 18, 0); }},
+        {"negative width", [](auto& b) { set32(b, 18, static_cast<std::uint32_t>(-4)); }},
+        {"height 0", [](auto& b) { set32(b, 22, 0); }},
+        {"most negative height", [](auto& b) { set32(b, 22, 0x80000000u); }},
+        {"size field too small", [](auto& b) { set32(b, 34, 20); }},
+        {"pixel array cut", [](auto& b) { b.resize(b.size() - 1); }},
+        {"too many pixels", [](auto& b) { set32(b, 18, 1u << 14); set32(b, 22, (1u << 12) + 1); set32(b, 34, 0); }},
+        {"overflowing stride", [](auto& b) { set32(b, 18, 0x7FFFFFFFu); set32(b, 22, 0x7FFFFFFFu); set32(b, 34, 0); }},
+    };
+    for (const Case& c : cases) {
+        auto bytes = good;
+        c.damage(bytes);
+        ImageBuffer image;
+        EXPECT_EQ(load(image, bytes), 0) << c.what;
+        EXPECT_EQ(image.pixels, nullptr) << c.what;
+    }
+}
+
+TEST(BmpReader, PaletteIndexBeyondTheFilesPaletteFails) {
+    BmpSpec spec;
+    spec.width = 4;
+    spec.height = 1;
+    spec.bitCount = 8;
+    spec.palette = {0, 0xFFFFFF};
+    spec.pixel = [](int x, int) { return static_cast<std::uint32_t>(x); };
+    ImageBuffer image;
+    EXPECT_EQ(load(image, makeBmp(spec)), 0);
+    spec.pixel = [](int x, int) { return static_cast<std::uint32_t>(x % 2); };
+    EXPECT_EQ(load(image, makeBmp(spec)), 1);
+}
+
+TEST(BmpReader, PathAndMemoryLoadersAgree) {
+    const auto bytes = makeBmp(rgbSpec(6, 4, [](int x, int y) { return static_cast<std::uint32_t>((x * 40 + y) * 0x010101); }));
+    const std::string path = testing::scratchDirectory() + "/picture.bmp";
+    testing::writeFile(path, bytes);
+    ImageBuffer fromFile;
+    ImageBuffer fromMemory;
+    ASSERT_EQ(loadBmpImage(fromFile, path), 1);
+    ASSERT_EQ(load(fromMemory, bytes), 1);
+    EXPECT_EQ(0, std::memcmp(fromFile.pixels.get(), fromMemory.pixels.get(), 6 * 4 * 3));
+    ImageBuffer missing;
+    EXPECT_EQ(loadBmpImage(missing, path + ".absent"), 0);
+    testing::writeFile(path, {bytes.begin(), bytes.begin() + 60});
+    EXPECT_EQ(loadBmpImage(missing, path), 0);
+}
+
+}  // namespace
+}  // namespace ternwick

@@ -1,0 +1,198 @@
+#include "image/png_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <png.h>
+
+#include "app/diagnostics.h"
+#include "support/picture_files.h"
+
+namespace ternwick {
+namespace {
+
+using testing::makePng;
+using testing::PngSpec;
+
+int load(ImageBuffer& image, const std::vector<std::uint8_t>& bytes) {
+    CapturingDiagnosticSink quiet;
+    ScopedDiagnosticSink scope(quiet);
+    return loadPngMemory(image, bytes.data(), bytes.size());
+}
+
+std::uint8_t grey(const ImageBuffer& image, int x, int y) { return greyAt(image, x, y); }
+
+PngSpec rgbSpec(std::uint32_t width, std::uint32_t height, std::function<std::uint32_t(int, int)> colour,
+                bool alpha = false) {
+    PngSpec spec;
+    spec.width = width;
+    spec.height = height;
+    spec.colourType = alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
+    for (std::uint32_t y = 0; y < height; ++y) {
+        std::vector<std::uint8_t> row;
+        for (std::uint32_t x = 0; x < width; ++x) {
+            const std::uint32_t c = colour(static_cast<int>(x), static_cast<int>(y));
+            row.push_back(static_cast<std::uint8_t>(c >> 16));
+            row.push_back(static_cast<std::uint8_t>(c >> 8));
+            row.push_back(static_cast<std::uint8_t>(c));
+            if (alpha) row.push_back(static_cast<std::uint8_t>(x * 70));
+        }
+        spec.rows.push_back(row);
+    }
+    return spec;
+}
+
+TEST(PngLoader, RowsComeOutBottomUpWithRoundedGrey) {
+    const std::uint32_t colours[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0x000000};
+    const std::uint8_t expected[] = {76, 150, 29, 255, 0};
+    const auto png = makePng(rgbSpec(5, 2, [&](int x, int y) { return y == 0 ? colours[x] : 0x0A0A0Au; }));
+    ImageBuffer image;
+    ASSERT_EQ(load(image, png), 1);
+    EXPECT_EQ(image.width, 5);
+    EXPECT_EQ(image.height, 2);
+    for (int x = 0; x < 5; ++x) EXPECT_EQ(grey(image, x, 1), expected[x]) << x;
+    EXPECT_EQ(grey(image, 2, 0), 10);  // the PNG's lower row is output row 0
+    EXPECT_EQ(image.pixels[3 * 5 + 1], 76);
+    EXPECT_EQ(image.pixels[3 * 5 + 2], 76);
+}
+
+TEST(PngLoader, AlphaAndSixteenBitSamplesReduceToTheRgbPicture) {
+    auto colour = [](int x, int y) { return static_cast<std::uint32_t>((x * 50 + y * 9) * 0x010203 & 0xFFFFFF); };
+    ImageBuffer plain;
+    ASSERT_EQ(load(plain, makePng(rgbSpec(4, 3, colour))), 1);
+    ImageBuffer withAlpha;
+    ASSERT_EQ(load(withAlpha, makePng(rgbSpec(4, 3, colour, true))), 1);
+    EXPECT_EQ(0, std::memcmp(plain.pixels.get(), withAlpha.pixels.get(), 4 * 3 * 3));
+
+    PngSpec wide = rgbSpec(4, 3, colour);
+    wide.bitDepth = 16;
+    for (auto& row : wide.rows) {
+        std::vector<std::uint8_t> doubled;
+        for (std::uint8_t b : row) {
+            doubled.push_back(b);
+            doubled.push_back(0x7F);  // low byte dropped by the reduction
+        }
+        row = doubled;
+    }
+    ImageBuffer sixteen;
+    ASSERT_EQ(load(sixteen, makePng(wide)), 1);
+    EXPECT_EQ(0, std::memcmp(plain.pixels.get(), sixteen.pixels.get(), 4 * 3 * 3));
+}
+
+TEST(PngLoader, GreyOfEveryDepthKeepsItsSamples) {
+    for (int depth : {1, 2, 4, 8, 16}) {
+        PngSpec spec;
+        spec.width = 9;
+        spec.height = 2;
+        spec.colourType = PNG_COLOR_TYPE_GRAY;
+        spec.bitDepth = depth;
+        const int maxSample = (1 << std::min(depth, 8)) - 1;
+        std::vector<int> samples;
+        for (int x = 0; x < 9; ++x) samples.push_back((x * 37) % (maxSample + 1));
+        for (int y = 0; y < 2; ++y) {
+            std::vector<std::uint8_t> row((9 * depth + 7) / 8, 0);
+            for (int x = 0; x < 9; ++x) {
+                if (depth == 16) {
+                    row[2 * x] = static_cast<std::uint8_t>(samples[x]);
+                } else if (depth == 8) {
+                    row[x] = static_cast<std::uint8_t>(samples[x]);
+                } else {
+                    const int bit = x * depth;
+                    row[bit / 8] |= static_cast<std::uint8_t>(samples[x] << (8 - depth - bit % 8));
+                }
+            }
+            spec.rows.push_back(row);
+        }
+        ImageBuffer image;
+        ASSERT_EQ(load(image, makePng(spec)), 1) << depth;
+        for (int x = 0; x < 9; ++x) {
+            // Low depths are widened by replicating their bits across the byte.
+            const int expected = depth >= 8 ? samples[x] : samples[x] * 255 / maxSample;
+            EXPECT_EQ(grey(image, x, 0), expected) << "depth " << depth << " x " << x;
+        }
+    }
+}
+
+TEST(PngLoader, GreyWithAlphaAndInterlacedPictures) {
+    PngSpec spec;
+    spec.width = 11;
+    spec.height = 9;
+    spec.colourType = PNG_COLOR_TYPE_GRAY_ALPHA;
+    for (std::uint32_t y = 0; y < 9; ++y) {
+        std::vector<std::uint8_t> row;
+        for (std::uint32_t x = 0; x < 11; ++x) {
+            row.push_back(static_cast<std::uint8_t>(x * 20 + y));
+            row.push_back(static_cast<std::uint8_t>(y * 25));
+        }
+        spec.rows.push_back(row);
+    }
+    ImageBuffer image;
+    ASSERT_EQ(load(image, makePng(spec)), 1);
+    spec.interlaced = true;
+    ImageBuffer interlaced;
+    ASSERT_EQ(load(interlaced, makePng(spec)), 1);
+    EXPECT_EQ(0, std::memcmp(image.pixels.get(), interlaced.pixels.get(), 11 * 9 * 3));
+    EXPECT_EQ(grey(image, 10, 8), 200);  // top row of the file, x = 10
+}
+
+TEST(PngLoader, PaletteWithTransparencyLoadsItsColours) {
+    PngSpec spec;
+    spec.width = 4;
+    spec.height = 1;
+    spec.colourType = PNG_COLOR_TYPE_PALETTE;
+    spec.palette = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
+    spec.transparency = {0, 128, 255, 10};
+    spec.rows = {{0, 1, 2, 3}};
+    ImageBuffer image;
+    ASSERT_EQ(load(image, makePng(spec)), 1);
+    EXPECT_EQ(grey(image, 0, 0), 76);
+    EXPECT_EQ(grey(image, 1, 0), 150);
+    EXPECT_EQ(grey(image, 2, 0), 29);
+    EXPECT_EQ(grey(image, 3, 0), 255);
+}
+
+TEST(PngLoader, CorruptTruncatedAndForeignFilesFail) {
+    const auto good = makePng(rgbSpec(16, 16, [](int x, int y) { return static_cast<std::uint32_t>(x * y * 997); }));
+    ImageBuffer image;
+    ASSERT_EQ(load(image, good), 1);
+
+    for (std::size_t cut : {std::size_t{4}, std::size_t{8}, std::size_t{20}, std::size_t{40}, good.size() / 2,
+                            good.size() - 13}) {
+        std::vector<std::uint8_t> truncated(good.begin(), good.begin() + static_cast<long>(cut));
+        ImageBuffer broken;
+        EXPECT_EQ(load(broken, truncated), 0) << cut;
+        EXPECT_EQ(broken.pixels, nullptr);
+    }
+    auto badCrc = good;
+    badCrc[good.size() / 2] ^= 0x55;
+    ImageBuffer broken;
+    EXPECT_EQ(load(broken, badCrc), 0);
+
+    const auto bmp = testing::greyImageToBmp(testing::makeGreyImage(4, 4, [](int, int) { return 9; }));
+    EXPECT_EQ(load(broken, bmp), 0);
+}
+
+TEST(PngLoader, LibraryMessagesGoThroughTheDiagnosticSink) {
+    auto bad = makePng(rgbSpec(8, 8, [](int, int) { return 0u; }));
+    bad[bad.size() / 2] ^= 0xFF;
+    CapturingDiagnosticSink sink;
+    ScopedDiagnosticSink scope(sink);
+    ImageBuffer image;
+    EXPECT_EQ(loadPngMemory(image, bad.data(), bad.size()), 0);
+    EXPECT_NE(sink.errors.find("libpng error: "), std::string::npos) << sink.errors;
+    EXPECT_TRUE(sink.output.empty());
+}
+
+TEST(PngLoader, PathLoaderReadsFilesAndRefusesMissingOnes) {
+    const auto png = makePng(rgbSpec(3, 3, [](int x, int) { return x * 0x404040u; }));
+    const std::string path = testing::scratchDirectory() + "/picture.png";
+    testing::writeFile(path, png);
+    ImageBuffer image;
+    ASSERT_EQ(loadPngImage(image, path), 1);
+    EXPECT_EQ(grey(image, 2, 0), 0x80);
+    ImageBuffer missing;
+    EXPECT_EQ(loadPngImage(missing, path + ".absent"), 0);
+}
+
+}  // namespace
+}  // namespace ternwick
