@@ -1,6 +1,5 @@
 #include "support/picture_files.h"
 
-#include <gtest/gtest.h>
 #include <png.h>
 
 #include <filesystem>
@@ -152,18 +151,6 @@ std::vector<std::uint8_t> greyImageToBmp(const ImageBuffer& image) {
         return (g << 16) | (g << 8) | g;
     };
     return makeBmp(spec);
-}
-
-std::string scratchDirectory() {
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = info != nullptr ? std::string(info->test_suite_name()) + "." + info->name() : "scratch";
-    for (char& c : name) {
-        if (c == '/') c = '_';
-    }
-    const std::filesystem::path dir = std::filesystem::path(TERNWICK_TEST_OUTPUT_DIR) / name;
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    return dir.string();
 }
 
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
