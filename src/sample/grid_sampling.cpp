@@ -1,0 +1,207 @@
+#include "sample/grid_sampling.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <new>
+
+#include "app/diagnostics.h"
+
+namespace ternwick {
+namespace {
+
+constexpr int kHalfMargin = gridMargin / 2;
+
+int gridSide(const SymbolResult& symbol) { return symbol.mappingRows + 2 + gridMargin; }
+
+// The cell of module (k, l); k counted from the finder's solid row, l from its
+// solid column, both from -kHalfMargin.
+std::size_t cellIndex(int side, int k, int l) {
+    return static_cast<std::size_t>(k + kHalfMargin) * side + (l + kHalfMargin);
+}
+
+SamplingGrids& gridsOf(DecodeContext& context) {
+    if (!context.grids) {
+        context.grids.reset(new (std::nothrow) SamplingGrids);
+        if (!context.grids) {
+            diagnostics().systemError("Malloc failed");
+            std::exit(2);
+        }
+    }
+    return *context.grids;
+}
+
+}  // namespace
+
+void sampleGrid(const SymbolResult& symbol, const DecodeContext& context, float* rawGrid, GridPart part) {
+    const int S = symbol.mappingRows + 2;
+    const int side = gridSide(symbol);
+    const double width = static_cast<std::uint32_t>(context.image.width);
+    const double height = static_cast<std::uint32_t>(context.image.height);
+    for (int k = -kHalfMargin; k < S + kHalfMargin; ++k) {
+        for (int l = -kHalfMargin; l < S + kHalfMargin; ++l) {
+            const bool band = k <= 2 || l <= 2 || k >= S - 3 || l >= S - 3;
+            if (band != (part == GridPart::BorderBand)) continue;
+            const Vector2 square{static_cast<float>(100.0 * (l + 0.5) / S), static_cast<float>(100.0 * (k + 0.5) / S)};
+            Vector2 p;
+            transformPoint(symbol.inverseTransform, square, p);
+            float& cell = rawGrid[cellIndex(side, k, l)];
+            if (p.x < 0.0 || p.y < 0.0 || p.x > width || p.y > height) {
+                cell = -1.0f;
+            } else {
+                sampleBilinear(context.image, cell, p.x, p.y);
+            }
+        }
+    }
+}
+
+void localThreshold(const float* source, float* target, int rows, int columns, int windowRows, int windowColumns,
+                    int mode) {
+    const int hy = windowRows / 2;
+    const int hx = windowColumns / 2;
+    for (int gr = hy; gr < rows - hy; ++gr) {
+        for (int gc = hx; gc < columns - hx; ++gc) {
+            const bool ring = gr == hy || gr == rows - hy - 1 || gc == hx || gc == columns - hx - 1;
+            if (ring != (mode == LocalThresholdRing)) continue;
+            const float a = source[static_cast<std::size_t>(gr) * columns + gc];
+            float& out = target[static_cast<std::size_t>(gr) * columns + gc];
+            if (a < 0.0f) {
+                out = -1.0f;
+                continue;
+            }
+            float highest = a;
+            float lowest = a;
+            for (int y = gr - hy; y <= gr + hy; ++y) {
+                for (int x = gc - hx; x <= gc + hx; ++x) {
+                    const float v = source[static_cast<std::size_t>(y) * columns + x];
+                    if (v > highest) highest = v;
+                    if (v >= 0.0f && v < lowest) lowest = v;
+                }
+            }
+            const auto mid = static_cast<float>((static_cast<double>(highest) + lowest) * 0.5);
+            double lowSum = 0.0;
+            double highSum = 0.0;
+            int lowCount = 0;
+            int highCount = 0;
+            for (int y = gr - hy; y <= gr + hy; ++y) {
+                for (int x = gc - hx; x <= gc + hx; ++x) {
+                    const float v = source[static_cast<std::size_t>(y) * columns + x];
+                    if (v >= mid) {
+                        highSum += v;
+                        ++highCount;
+                    } else if (v >= 0.0f) {
+                        lowSum += v;
+                        ++lowCount;
+                    }
+                }
+            }
+            if (lowCount == 0) lowCount = 1;
+            if (highCount == 0) highCount = 1;
+            const auto threshold = static_cast<float>((lowSum / lowCount + highSum / highCount) * 0.5);
+            out = a < threshold ? 0.0f : 255.0f;
+        }
+    }
+}
+
+int checkBorderPatternThresholded(SymbolResult& symbol, const float* binarisedGrid, BorderCheckRecord* record) {
+    const int S = symbol.mappingRows + 2;
+    const int side = gridSide(symbol);
+    auto cell = [&](int k, int l) { return binarisedGrid[cellIndex(side, k, l)]; };
+
+    symbol.polarity = 1;
+    for (int k = 2; k < S; ++k) {
+        const float v = cell(k, 0);
+        if (v >= 0.0f) {
+            if (v > 128.0f) symbol.polarity = -1;
+            break;
+        }
+    }
+    // t near 0 for the finder's colour.
+    auto t = [&](float v) {
+        const double value = v / 255.0;
+        return symbol.polarity == -1 ? 1.0 - value : value;
+    };
+    int mismatches = 0;
+    bool gaveUp = false;
+    // Checks one side: solid (must be finder colour) or clock (alternating,
+    // finder colour at even positions). False once too many mismatches.
+    auto checkSide = [&](bool column, int fixed, bool clock) {
+        for (int i = 0; i < S; ++i) {
+            const float v = column ? cell(i, fixed) : cell(fixed, i);
+            if (v < 0.0f) continue;
+            const bool finderExpected = !clock || i % 2 == 0;
+            if (finderExpected ? t(v) > 0.5 : t(v) < 0.5) ++mismatches;
+        }
+        return mismatches <= 4;
+    };
+    gaveUp = !checkSide(true, 0, false) || !checkSide(true, S - 1, true) || !checkSide(false, 0, false) ||
+             !checkSide(false, S - 1, true);
+    const int passed = gaveUp ? 0 : 1;
+    if (record != nullptr) *record = BorderCheckRecord{S, mismatches, 0, passed == 1};
+    return passed;
+}
+
+void gridToModules(SymbolResult& symbol, const float* binarisedGrid) {
+    std::fill(symbol.modules.get(), symbol.modules.get() + symbol.moduleCount, std::uint8_t{0});
+    const int lines = alignmentLineCount(symbol.regionCount);
+    const int R = kSymbolSizes[symbol.sizeIndex].regionSize;
+    const int interior = symbol.mappingRows + lines;
+    const int side = interior + 2 + gridMargin;
+    int i = 0;
+    for (int r = 0; r < interior; ++r) {
+        if (r % (R + 2) >= R) continue;
+        int j = 0;
+        for (int q = 0; q < interior; ++q) {
+            if (q % (R + 2) >= R) continue;
+            std::uint8_t& module = symbol.modules[static_cast<std::size_t>(i) * symbol.mappingCols + j];
+            // The binarised cells hold -1, 0 or 255 exactly.
+            const auto value = static_cast<int>(binarisedGrid[cellIndex(side, interior - r, q + 1)]);
+            if (value < 0) module |= ModuleOutside;
+            const int b = value / 255;
+            const int f = symbol.polarity == 1 ? 1 - b : b;
+            if (f < 0.5) module |= ModuleBackground;
+            module |= ModuleSampled;
+            ++j;
+        }
+        ++i;
+    }
+}
+
+int fitSymbolSizeThresholded(SymbolResult& symbol, DecodeContext& context, SizeSearchRecord* record) {
+    int e1 = 0;
+    float dTop = 0.0f;
+    if (!estimateSymbolSize(symbol, symbol.topPeriodStart, symbol.topPeriodEnd, true, e1, dTop)) return 0;
+    if (record != nullptr) {
+        record->e1 = e1;
+        record->topPeriodLength = dTop;
+    }
+    if (e1 - 6 > 144) return 0;
+    SamplingGrids& grids = gridsOf(context);
+    int accepted = 0;
+    for (const int offset : kSizeOffsets) {
+        const int n = e1 + offset - 2;
+        symbol.mappingRows = n;
+        symbol.mappingCols = n;
+        if (n < 8 || n > 142) continue;
+        const int side = n + 2 + gridMargin;
+        sampleGrid(symbol, context, grids.rawGrid.data(), GridPart::BorderBand);
+        localThreshold(grids.rawGrid.data(), grids.binarisedGrid.data(), side, side, gridMargin, gridMargin,
+                       LocalThresholdRing);
+        BorderCheckRecord check;
+        const int passed = checkBorderPatternThresholded(symbol, grids.binarisedGrid.data(), &check);
+        if (record != nullptr) record->tries.push_back(check);
+        if (passed) {
+            accepted = n;
+            break;
+        }
+    }
+    if (accepted == 0) return 0;
+    const int side = accepted + 2 + gridMargin;
+    sampleGrid(symbol, context, grids.rawGrid.data(), GridPart::Interior);
+    localThreshold(grids.rawGrid.data(), grids.binarisedGrid.data(), side, side, gridMargin, gridMargin,
+                   LocalThresholdInside);
+    if (!acceptSymbolSize(symbol, accepted)) return 0;
+    gridToModules(symbol, grids.binarisedGrid.data());
+    return 1;
+}
+
+}  // namespace ternwick

@@ -1,0 +1,39 @@
+// The second pass's sampling: the symbol and a margin around it are sampled
+// into a grid of grey values, each cell is binarised against a threshold from
+// its own neighbourhood, and the border pattern and the modules are read from
+// the binarised grid. Used when the plain size search has failed.
+#pragma once
+
+#include "app/decode_context.h"
+#include "sample/size_search.h"
+#include "sample/symbol_result.h"
+
+namespace ternwick {
+
+// Cells of margin around the symbol, half of them on each side.
+inline constexpr int gridMargin = 4;
+
+enum class GridPart { BorderBand, Interior };
+enum LocalThresholdMode { LocalThresholdRing = 1, LocalThresholdInside = 2 };
+
+// 1 with a size accepted, the buffers allocated and modules filled; 0 with
+// nothing allocated. Sets the polarity (+1: finder dark, -1: finder light).
+int fitSymbolSizeThresholded(SymbolResult& symbol, DecodeContext& context, SizeSearchRecord* record = nullptr);
+
+// Fills the chosen cells of rawGrid ((S + gridMargin) cells a side, S =
+// mappingRows + 2) with grey values of module centres, -1 outside the picture.
+void sampleGrid(const SymbolResult& symbol, const DecodeContext& context, float* rawGrid, GridPart part);
+
+// Binarises the cells of the ring (mode 1) or of the inside (mode 2) against
+// the mean of the two classes of their window: 0 darker, 255 not, -1 outside.
+void localThreshold(const float* source, float* target, int rows, int columns, int windowRows, int windowColumns,
+                    int mode);
+
+// Sets the polarity from the finder's solid column, then checks the ring.
+int checkBorderPatternThresholded(SymbolResult& symbol, const float* binarisedGrid,
+                                  BorderCheckRecord* record = nullptr);
+
+// Fills modules from the binarised grid.
+void gridToModules(SymbolResult& symbol, const float* binarisedGrid);
+
+}  // namespace ternwick

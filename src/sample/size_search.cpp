@@ -1,0 +1,190 @@
+#include "sample/size_search.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <new>
+
+#include "app/checked_convert.h"
+#include "app/diagnostics.h"
+
+namespace ternwick {
+
+bool estimateSymbolSize(const SymbolResult& symbol, const Vector2& start, const Vector2& end, bool alongX,
+                        int& estimate, float& length) {
+    Vector2 q1;
+    Vector2 q2;
+    transformPoint(symbol.forwardTransform, start, q1);
+    transformPoint(symbol.forwardTransform, end, q2);
+    const double d = alongX ? static_cast<double>(q2.x) - q1.x : static_cast<double>(q2.y) - q1.y;
+    length = static_cast<float>(d);
+    if (d == 0.0) {
+        estimate = 8;  // an empty period
+        return true;
+    }
+    std::int32_t periods = 0;
+    if (!truncateToInt32((200.0 / d + 1.0) * 0.5, periods)) return false;
+    const std::int64_t twice = 2 * static_cast<std::int64_t>(periods);
+    if (twice > INT32_MAX) return false;
+    estimate = twice < 8 ? 8 : static_cast<int>(twice);
+    return true;
+}
+
+double finderLikeness(const SymbolResult& symbol, float grey) {
+    const LevelStats& s = symbol.levels;
+    const double t = ((grey - static_cast<double>(s.baseValue)) * s.sign - s.minLevel) /
+                     (static_cast<double>(s.maxLevel) - s.minLevel);
+    return symbol.polarity == -1 ? 1.0 - t : t;
+}
+
+namespace {
+
+Vector2 squareToImage(const SymbolResult& symbol, double X, double Y) {
+    Vector2 image;
+    transformPoint(symbol.inverseTransform, Vector2{static_cast<float>(X), static_cast<float>(Y)}, image);
+    return image;
+}
+
+// Tries the seven offsets around a base estimate; returns the passing
+// interior size, or 0.
+int searchAround(SymbolResult& symbol, const DecodeContext& context, int base, SizeSearchRecord* record) {
+    for (const int offset : kSizeOffsets) {
+        const int n = base + offset - 2;
+        symbol.mappingRows = n;
+        symbol.mappingCols = n;
+        if (n < 8 || n > 142) continue;
+        BorderCheckRecord check;
+        const int passed = checkBorderPattern(symbol, context, &check);
+        if (record != nullptr) record->tries.push_back(check);
+        if (passed) return n;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int checkBorderPattern(const SymbolResult& symbol, const DecodeContext& context, BorderCheckRecord* record) {
+    const int S = symbol.mappingRows + 2;
+    const double width = static_cast<std::uint32_t>(context.image.width);
+    const double height = static_cast<std::uint32_t>(context.image.height);
+    int outside = 0;
+    int mismatches = 0;
+    int passed = 0;
+    bool gaveUp = false;
+    for (int k = S - 1; k >= 0 && !gaveUp; --k) {
+        for (int l = S - 1; l >= 0; --l) {
+            if (k != 0 && k != S - 1 && l != 0 && l != S - 1) continue;
+            const Vector2 p = squareToImage(symbol, 100.0 * (l + 0.5) / S, 100.0 * (k + 0.5) / S);
+            if (p.x < 0.0 || p.y < 0.0 || p.x > width || p.y > height) {
+                ++outside;
+                continue;
+            }
+            float grey = 0.0f;
+            sampleBilinear(context.image, grey, p.x, p.y);
+            const double f = finderLikeness(symbol, grey);
+            bool mismatch = false;
+            if (k == 0 || l == 0) {
+                mismatch = f < 0.5;
+            } else if ((k + l) % 2 == 1) {
+                mismatch = f < 0.5;
+            } else {
+                mismatch = f > 0.5;
+            }
+            if (mismatch && ++mismatches > 4) {
+                gaveUp = true;
+                break;
+            }
+        }
+    }
+    if (!gaveUp) passed = outside <= (symbol.mappingRows + symbol.mappingCols) / 2 ? 1 : 0;
+    if (record != nullptr) *record = BorderCheckRecord{S, mismatches, outside, passed == 1};
+    return passed;
+}
+
+void allocateSymbolBuffers(SymbolResult& symbol) {
+    symbol.moduleCount = symbol.mappingRows * symbol.mappingCols;
+    symbol.modules.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(symbol.moduleCount)]());
+    const SymbolSize& size = kSymbolSizes[symbol.sizeIndex];
+    symbol.codewordCount = size.dataCodewords + size.eccCodewords;
+    symbol.codewords.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(symbol.codewordCount)]());
+    symbol.erasures.reset(new (std::nothrow) std::int32_t[static_cast<std::size_t>(symbol.codewordCount)]());
+    if (!symbol.erasures) {
+        diagnostics().systemError("dmEncodeData");
+        std::exit(7);
+    }
+    symbol.erasureCount = 0;
+    symbol.messageCapacity = 10 * symbol.codewordCount;
+    symbol.message.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(symbol.messageCapacity)]());
+    if (!symbol.modules || !symbol.codewords || !symbol.message) {
+        diagnostics().systemError("Malloc failed");
+        std::exit(2);
+    }
+}
+
+bool acceptSymbolSize(SymbolResult& symbol, int interior) {
+    const int sizeIndex = findSizeIndex(interior + 2);
+    if (sizeIndex < 0) return false;
+    symbol.sizeIndex = sizeIndex;
+    symbol.regionCount = kSymbolSizes[sizeIndex].regionCount;
+    const int lines = alignmentLineCount(symbol.regionCount);
+    symbol.mappingRows -= lines;
+    symbol.mappingCols -= lines;
+    allocateSymbolBuffers(symbol);
+    return true;
+}
+
+int fitSymbolSize(SymbolResult& symbol, DecodeContext& context, SizeSearchRecord* record) {
+    int e1 = 0;
+    int e2 = 0;
+    float dTop = 0.0f;
+    float dRight = 0.0f;
+    if (!estimateSymbolSize(symbol, symbol.topPeriodStart, symbol.topPeriodEnd, true, e1, dTop) ||
+        !estimateSymbolSize(symbol, symbol.rightPeriodStart, symbol.rightPeriodEnd, false, e2, dRight)) {
+        return 0;
+    }
+    if (record != nullptr) {
+        record->e1 = e1;
+        record->e2 = e2;
+        record->topPeriodLength = dTop;
+        record->rightPeriodLength = dRight;
+    }
+    if (e1 - 6 > 144) return 0;
+    int n = searchAround(symbol, context, e1, record);
+    if (n == 0) {
+        const int base = e2 > e1 + 6 ? e2 : 2 * e1;
+        if (base - 6 > 144) return 0;
+        n = searchAround(symbol, context, base, record);
+        if (n == 0) return 0;
+    }
+    symbol.mappingRows = n;
+    symbol.mappingCols = n;
+    return acceptSymbolSize(symbol, n) ? 1 : 0;
+}
+
+void sampleModules(SymbolResult& symbol, const DecodeContext& context) {
+    std::fill(symbol.modules.get(), symbol.modules.get() + symbol.moduleCount, std::uint8_t{0});
+    const int lines = alignmentLineCount(symbol.regionCount);
+    const int R = kSymbolSizes[symbol.sizeIndex].regionSize;
+    const int interior = symbol.mappingRows + lines;  // S - 2
+    const int S = interior + 2;
+    const double width = static_cast<std::uint32_t>(context.image.width);
+    const double height = static_cast<std::uint32_t>(context.image.height);
+    int i = 0;
+    for (int r = 0; r < interior; ++r) {
+        if (r % (R + 2) >= R) continue;  // alignment rows
+        int j = 0;
+        for (int q = 0; q < interior; ++q) {
+            if (q % (R + 2) >= R) continue;
+            std::uint8_t& module = symbol.modules[static_cast<std::size_t>(i) * symbol.mappingCols + j];
+            const Vector2 p = squareToImage(symbol, 100.0 * (q + 1.5) / S, 100.0 - 100.0 * (r + 1.5) / S);
+            if (p.x < 0.0 || p.y < 0.0 || p.x >= width || p.y >= height) module |= ModuleOutside;
+            float grey = 0.0f;
+            sampleBilinear(context.image, grey, p.x, p.y);
+            if (finderLikeness(symbol, grey) < 0.5) module |= ModuleBackground;
+            module |= ModuleSampled;
+            ++j;
+        }
+        ++i;
+    }
+}
+
+}  // namespace ternwick
