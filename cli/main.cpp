@@ -13,8 +13,11 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", std::string("ternwick ") + TERNWICK_VERSION);
     std::vector<std::string> files;
     bool json = false;
+    bool trace = false;
     app.add_option("files", files, "BMP or PNG pictures to decode")->required();
     app.add_flag("--json", json, "print one JSON object per file and line");
+    app.add_flag("--trace", trace,
+                 "also show how the decode went: the candidate that decoded, or else the last one past the finder");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -28,7 +31,7 @@ int main(int argc, char** argv) {
 
     std::vector<ternwick::FileOutcome> outcomes;
     for (const std::string& file : files) {
-        const ternwick::FileReport report = ternwick::decodeFileForReport(file);
+        const ternwick::FileReport report = ternwick::decodeFileForReport(file, trace);
         outcomes.push_back(report.outcome);
         if (report.outcome == ternwick::FileOutcome::NameNotAccepted) {
             std::cerr << "ternwick: " << ternwick::escapeBytes(file)

@@ -2,13 +2,17 @@
 
 #include <cstdio>
 
+#include "trace_report.h"
+
 namespace ternwick {
 
-FileReport decodeFileForReport(const std::string& path) {
+FileReport decodeFileForReport(const std::string& path, bool withTrace) {
     FileReport report;
     report.file = path;
+    report.traced = withTrace;
     auto context = std::make_unique<DecodeContext>();
     context->flags = 1;
+    if (withTrace) context->trace = &report.trace;
     report.fields.startTick = tickCount();
     const int result = decodeImageFile(report.fields, *context, path);
     releaseSymbols(*context);
@@ -121,6 +125,7 @@ std::string formatReportText(const FileReport& report) {
     out += "  Hex:     " + report.fields.hexText + "\n";
     out += "  Time:    " + report.timeText + "\n";
     out += "  Message: " + hexOf(report.fields.message) + "\n";
+    if (report.traced) out += formatTraceText(report.trace);
     return out;
 }
 
@@ -138,6 +143,7 @@ nlohmann::ordered_json reportJson(const FileReport& report) {
     j["size"] = f.symbolSize > 0 ? std::to_string(f.symbolSize) + "x" + std::to_string(f.symbolSize) : "";
     j["load_ms"] = f.loadMs;
     j["decode_ms"] = f.decodeMs;
+    if (report.traced) j["trace"] = traceJson(report.trace);
     return j;
 }
 

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/decode_driver.h"
+#include "locate/decode_trace.h"
 
 namespace ternwick {
 
@@ -17,11 +18,14 @@ struct FileReport {
     FileOutcome outcome = FileOutcome::NoSymbol;
     ResultFields fields;
     std::string timeText;  // "%dms"
+    bool traced = false;
+    DecodeTrace trace;
 };
 
 // Decodes one file as the dialog does (fresh context, stop at the first
 // symbol, time from the driver's start mark to after the release).
-FileReport decodeFileForReport(const std::string& path);
+// With withTrace, the report also says how the decode went.
+FileReport decodeFileForReport(const std::string& path, bool withTrace = false);
 
 // Control characters, backslash and bytes above 126 escaped (\n, \t, \r, \\, \xNN).
 std::string escapeBytes(std::string_view bytes);

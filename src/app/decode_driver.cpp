@@ -7,6 +7,7 @@
 
 #include "image/bmp_reader.h"
 #include "image/png_loader.h"
+#include "locate/decode_trace.h"
 #include "locate/scan_attempt.h"
 
 namespace ternwick {
@@ -182,6 +183,11 @@ int decodeLoadedImage(ResultFields& fields, DecodeContext& context) {
         fields.asciiText = "";
     }
 
+    if (context.trace != nullptr) {
+        context.trace->rejectedRows.assign(context.rejectedRows, context.rejectedRows + context.rejectedRowCount);
+        context.trace->rejectedColumns.assign(context.rejectedColumns,
+                                              context.rejectedColumns + context.rejectedColumnCount);
+    }
     releaseImage(&image);
     fields.decodeMs = millisecondsSince(decodeStart);
     return 0;

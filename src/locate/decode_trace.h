@@ -46,6 +46,9 @@ struct DecodeTrace {
     bool hasCandidate = false;
     CandidateTrace candidate;
     int decodedPass = 0;  // 0 when nothing decoded
+    // The rejected-line lists at the end of the decode.
+    std::vector<std::int32_t> rejectedRows;
+    std::vector<std::int32_t> rejectedColumns;
 };
 
 }  // namespace ternwick
