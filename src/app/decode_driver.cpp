@@ -21,13 +21,6 @@ double millisecondsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// Distance between scan lines along one dimension: 5 % of it, rounded half up.
-// Below 10 pixels that is 0; step 1 then keeps the schedule finite.
-std::uint32_t scanStep(std::int32_t dimension) {
-    const auto step = static_cast<std::uint32_t>(0.05 * static_cast<std::uint32_t>(dimension) + 0.5);
-    return step == 0 ? 1 : step;
-}
-
 // One pass of the schedule: column lines, then (if none yielded a symbol) row lines.
 void runSchedule(DecodeContext& context, int (*attempt)(DecodeContext&, int, int),
                  std::uint32_t columnStep, std::uint32_t rowStep) {
@@ -46,6 +39,12 @@ void runSchedule(DecodeContext& context, int (*attempt)(DecodeContext&, int, int
 char hexDigit(unsigned value) { return static_cast<char>(value < 10 ? '0' + value : 'A' + value - 10); }
 
 }  // namespace
+
+std::uint32_t scanStep(std::int32_t dimension) {
+    // Below 10 pixels the step would be 0; step 1 keeps the schedule finite.
+    const auto step = static_cast<std::uint32_t>(0.05 * static_cast<std::uint32_t>(dimension) + 0.5);
+    return step == 0 ? 1 : step;
+}
 
 std::int32_t tickCount() {
     const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch());

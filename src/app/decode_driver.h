@@ -48,6 +48,10 @@ int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string pa
 // Programs that have a picture in memory call this directly.
 int decodeLoadedImage(ResultFields& fields, DecodeContext& context);
 
+// Distance between the scan lines of one dimension: 5 % of it, rounded half
+// up; 1 for dimensions below 10 pixels, where that would be 0.
+std::uint32_t scanStep(std::int32_t dimension);
+
 // Name of the encodation scheme announced by a first codeword, or nullptr.
 const char* schemeName(std::uint8_t firstCodeword);
 

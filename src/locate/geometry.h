@@ -68,4 +68,25 @@ void buildForwardTransform(const TransformParams& params, Matrix3& out);
 void buildInverseTransform(const TransformParams& params, Matrix3& out);
 void updateSymbolTransform(SymbolResult& symbol);
 
+// Small helpers of the location stages, each computed in double.
+inline double dot(const Vector2& a, const Vector2& b) {
+    return static_cast<double>(a.x) * b.x + static_cast<double>(a.y) * b.y;
+}
+// a.x * b.y - a.y * b.x: positive when b lies anticlockwise of a.
+inline double cross(const Vector2& a, const Vector2& b) {
+    return static_cast<double>(a.x) * b.y - static_cast<double>(a.y) * b.x;
+}
+// to - from, stored as a vector.
+inline Vector2 difference(const Vector2& to, const Vector2& from) {
+    return {static_cast<float>(static_cast<double>(to.x) - from.x),
+            static_cast<float>(static_cast<double>(to.y) - from.y)};
+}
+// Euclidean distance between two points.
+double distance(const Vector2& a, const Vector2& b);
+
+// The segment from one point to another: valid, not refined, origin at from,
+// unit direction towards to (normalised as vectorNormalize does, report of a
+// zero length included), tStart 0 and tEnd the distance.
+EdgeLine lineThrough(const Vector2& from, const Vector2& to);
+
 }  // namespace ternwick

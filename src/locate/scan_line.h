@@ -61,4 +61,34 @@ struct CrossingCursor {
     LevelStats local;
 };
 
+// True for the codes whose motion runs along x (2 and 8), false for 1 and 4.
+inline bool runsAlongX(std::int32_t direction) {
+    return direction == ScanDirectionLeft || direction == ScanDirectionRight;
+}
+
+// Number of positions along a line of the given direction: the picture's
+// width for 2 and 8, its height for 1 and 4.
+inline std::int32_t extentAlong(const ImageBuffer& image, std::int32_t direction) {
+    return runsAlongX(direction) ? image.width : image.height;
+}
+
+// Grey value at a position of the line with a fixed coordinate: pixel
+// (position, fixed) when the position runs along x, (fixed, position) otherwise.
+inline std::uint8_t greyOnLine(const ImageBuffer& image, bool positionAlongX, std::int32_t fixed,
+                               std::int32_t position) {
+    return positionAlongX ? greyAt(image, position, fixed) : greyAt(image, fixed, position);
+}
+
+// One pass over the line from its position to its end: fixes the level scale
+// at the first step of more than 10 grey values and counts the swings across
+// the mid level. 5 when the position is already at the end (or the line does
+// not lie inside the picture), 1 after the pass.
+int countTransitions(const ImageBuffer& image, ScanLine& line);
+
+// Walks the cursor to the next crossing of the line's mid level. 1 with the
+// cursor on the crossing (fraction and local statistics set); also 1, once,
+// when the end of the stretch is reached without a crossing; 5 when the
+// stretch is used up (or does not lie inside the picture).
+int nextCrossing(CrossingCursor& cursor, const ImageBuffer& image, const LevelStats& lineStats);
+
 }  // namespace ternwick

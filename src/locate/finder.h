@@ -1,0 +1,23 @@
+// The L-shaped finder: two edge traces of one crossing are judged as the
+// symbol's solid row and column; an accepted finder sets the symbol's affine
+// transform so that the corner maps to (0, 0) and the leg ends to (100, 0)
+// and (0, 100) of the symbol square.
+#pragma once
+
+#include "app/decode_context.h"
+#include "locate/edge_trace.h"
+#include "sample/symbol_result.h"
+
+namespace ternwick {
+
+// A fresh candidate as a crossing starts it: zero-filled, the crossing's local
+// level statistics, the neutral transform parameters and both matrices.
+void startCandidate(SymbolResult& symbol, const LevelStats& levels);
+
+// 1 when the traces' lines form an acceptable finder (finderPoints, the affine
+// parameters and both matrices are then set), 0 otherwise; a rejected symbol's
+// parameters may be partly overwritten. first is the trace seeded clockwise of
+// the scan line, second the one seeded anticlockwise.
+int buildFinder(SymbolResult& symbol, DecodeContext& context, const EdgeTrace& first, const EdgeTrace& second);
+
+}  // namespace ternwick
