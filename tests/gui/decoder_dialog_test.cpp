@@ -104,8 +104,6 @@ private slots:
         QTest::addColumn<QByteArray>("content");  // null: no such file
         QTest::newRow("missing") << QStringLiteral("missing.bmp") << QByteArray();
         QTest::newRow("not a picture") << QStringLiteral("corrupt.bmp") << QByteArray("BM this is no bitmap");
-        QTest::newRow("truncated header") << QStringLiteral("SHORT.BMP") << QByteArray("BM\x36\x00", 4);
-        QTest::newRow("corrupt png") << QStringLiteral("corrupt.png") << QByteArray("\x89PNG\r\n\x1a\n broken", 16);
     }
     void loadFailureShowsFailedAndLoadMessage() {
         QFETCH(QString, name);
@@ -166,10 +164,6 @@ private slots:
                                                  QStringLiteral("414243")};
         QTest::newRow("ascii first codeword")
             << 66 << QByteArray("A") << ResultTexts{{}, {}, QStringLiteral("A"), QStringLiteral("41")};
-        QTest::newRow("twelve of twenty bytes")
-            << 230 << QByteArray("ABCDEFGHIJKLMNOPQRST")
-            << ResultTexts{success, QStringLiteral("C40 Latch"), QStringLiteral("ABCDEFGHIJKL"),
-                           QStringLiteral("4142434445464748494A4B4C")};
         QTest::newRow("utf-8 text") << 231 << QByteArray("\xE4\xB8\xAD\xE6\x96\x87")
                                     << ResultTexts{success, QStringLiteral("Base256 Latch"), QStringLiteral("中文"),
                                                    QStringLiteral("E4B8ADE69687")};
@@ -180,9 +174,6 @@ private slots:
         QTest::newRow("latin-1 text") << 235 << QByteArray("caf\xE9")
                                       << ResultTexts{success, QStringLiteral("Upper Shift Latch"),
                                                      QStringLiteral("caf\u00E9"), QStringLiteral("636166E9")};
-        QTest::newRow("zero byte ends the text")
-            << 240 << QByteArray("AB\0CD", 5)
-            << ResultTexts{success, QStringLiteral("EDIFACT Latch"), QStringLiteral("AB"), QStringLiteral("4142004344")};
     }
     void foundSymbolShowsItsFields() {
         QFETCH(int, firstCodeword);
