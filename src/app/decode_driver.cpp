@@ -159,7 +159,7 @@ int decodeLoadedImage(ResultFields& fields, DecodeContext& context) {
                 fields.schemeText = name;
             }
         }
-        const std::int32_t shown = std::min<std::int32_t>(length, 12);
+        const std::int32_t shown = std::min<std::int32_t>(length, kShownMessageBytes);
         const std::uint8_t* bytes = symbol.message.get();
         std::string text;
         std::string hex;

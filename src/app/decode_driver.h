@@ -13,6 +13,9 @@ namespace ternwick {
 inline constexpr const char* kLoadFailureText =
     "Unable to load image file. 请使用png 或 bmp(24位/单色/16色/256色,非压缩格式)";
 
+// The most message bytes the text and hexadecimal fields show.
+inline constexpr int kShownMessageBytes = 12;
+
 // What one decode reports. The first four texts and startTick are the fields
 // the dialog shows; the rest is kept for the command line.
 struct ResultFields {
