@@ -16,7 +16,9 @@ FileReport decodeFileForReport(const std::string& path, bool withTrace) {
     report.fields.startTick = tickCount();
     const int result = decodeImageFile(report.fields, *context, path);
     releaseSymbols(*context);
-    const std::int32_t elapsed = tickCount() - report.fields.startTick;
+    // Tick differences wrap around with the counter; unsigned arithmetic keeps them defined.
+    const auto elapsed = static_cast<std::int32_t>(static_cast<std::uint32_t>(tickCount()) -
+                                                   static_cast<std::uint32_t>(report.fields.startTick));
     char time[32];
     std::snprintf(time, sizeof time, "%dms", elapsed);
     report.timeText = time;
