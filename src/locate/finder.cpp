@@ -131,9 +131,10 @@ int buildFinder(SymbolResult& symbol, DecodeContext& /*context*/, const EdgeTrac
     params.shearY = static_cast<float>(ieeeDivide(static_cast<double>(corner.y) - endA.y, k2));
     params.scaleX = static_cast<float>(ieeeDivide(100.0, k2));
     params.scaleY = static_cast<float>(100.0 / dy);
-    // Lines with non-finite directions (from a zero-length normalisation) slip
-    // through every test above, as comparisons with NaN are false; such a
-    // finder has no place in the picture.
+    // A non-finite value in a line (a zero-length normalisation leaves NaN
+    // behind) slips through every test above, as comparisons with NaN are
+    // false. Such a finder has no place in the picture: later stages would
+    // turn its points into pixel indexes.
     if (!finite(corner) || !finite(endA) || !finite(endB) || !std::isfinite(params.shearX) ||
         !std::isfinite(params.shearY) || !std::isfinite(params.scaleX) || !std::isfinite(params.scaleY)) {
         return 0;

@@ -175,15 +175,6 @@ TEST(LineIntersect, MeetsCrossingLinesAndRefusesParallelOnes) {
     expectNear(at, 7, 10, 1e-5);
 }
 
-TEST(LineThrough, SpansTheTwoPoints) {
-    const EdgeLine line = lineThrough({1, 1}, {4, 5});
-    EXPECT_EQ(line.valid, 1);
-    EXPECT_EQ(line.refined, 0);
-    EXPECT_EQ(line.tStart, 0.0f);
-    EXPECT_FLOAT_EQ(line.tEnd, 5.0f);
-    expectNear(line.direction, 0.6, 0.8, 1e-7);
-}
-
 TEST(SymbolTransform, ZeroKeystoneGivesNonFiniteEntriesWithoutFault) {
     TransformParams degenerate = kNeutralTransformParams;
     degenerate.heightAtX0 = 0;
