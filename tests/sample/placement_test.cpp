@@ -44,32 +44,6 @@ TEST(Placement, ReadsTheWritersMatrixBackInEverySize) {
     }
 }
 
-TEST(Placement, EachModuleCarriesOneBitOfOneCodeword) {
-    // A single dark module lights exactly one bit: no module is read twice.
-    for (const int S : {10, 14, 16, 22, 32}) {
-        const int n = testing::mappingSizeOf(S);
-        std::set<std::pair<int, int>> bits;
-        int lit = 0;
-        for (int r = 0; r < n; ++r) {
-            for (int c = 0; c < n; ++c) {
-                ModuleMatrix mapping(static_cast<std::size_t>(n), std::vector<bool>(static_cast<std::size_t>(n), false));
-                mapping[static_cast<std::size_t>(r)][static_cast<std::size_t>(c)] = true;
-                SymbolResult symbol = testing::prepareSymbol(S);
-                testing::loadMapping(symbol, mapping);
-                placeCodewords(symbol);
-                for (int k = 0; k < symbol.codewordCount; ++k) {
-                    const int value = symbol.codewords[static_cast<std::size_t>(k)];
-                    if (value == 0) continue;
-                    ++lit;
-                    EXPECT_EQ(value & (value - 1), 0) << S;  // one bit
-                    EXPECT_TRUE(bits.insert({k, value}).second) << S;
-                }
-            }
-        }
-        EXPECT_EQ(lit, 8 * (n * n / 8)) << S;
-    }
-}
-
 // True when the eight positions of a corner shape form one codeword, in
 // order from its most significant bit.
 bool cornerShapeUsed(int S, const int (&positions)[8][2]) {
