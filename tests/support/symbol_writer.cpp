@@ -409,8 +409,7 @@ RenderedSymbol renderSymbol(const ModuleMatrix& modules, const RenderOptions& op
     const double light = options.lightOnDark ? options.darkLevel : options.lightLevel;
 
     // Cell of a symbol point: a module (0..S-1 each way), or -1 / S beyond the
-    // symbol's sides; kBehind for points the perspective cannot reach. Every
-    // cell is convex, so a pixel whose four corners share a cell lies in it.
+    // symbol's sides; kBehind for points the perspective cannot reach.
     constexpr int kBehind = -1000;
     struct Cell {
         int x, y;
@@ -423,9 +422,39 @@ RenderedSymbol renderSymbol(const ModuleMatrix& modules, const RenderOptions& op
         auto index = [S](double v) { return v < 0.0 ? -1 : v >= S ? S : static_cast<int>(v); };
         return {index(X), index(Y)};
     };
+    // Colours of the cells -1..S each way (beyond the symbol: light), flat
+    // for speed.
+    const int side = S + 2;
+    std::vector<std::uint8_t> colour(static_cast<std::size_t>(side * side), 0);
+    for (int cy = 0; cy < S; ++cy) {
+        for (int cx = 0; cx < S; ++cx) {
+            colour[static_cast<std::size_t>((cy + 1) * side + cx + 1)] =
+                modules[static_cast<std::size_t>(S - 1 - cy)][static_cast<std::size_t>(cx)] ? 1 : 0;
+        }
+    }
     auto isDark = [&](Cell cell) {
-        if (cell.x < 0 || cell.y < 0 || cell.x >= S || cell.y >= S) return false;
-        return static_cast<bool>(modules[static_cast<std::size_t>(S - 1 - cell.y)][static_cast<std::size_t>(cell.x)]);
+        if (cell.x == kBehind) return false;
+        return colour[static_cast<std::size_t>((cell.y + 1) * side + cell.x + 1)] != 0;
+    };
+    // Colour shared by every cell of the index range the four corners span, or
+    // -1. The pixel's footprint is convex, so it lies inside that range.
+    auto uniformColour = [&](const Cell (&corners)[4]) -> int {
+        int minX = corners[0].x, maxX = minX, minY = corners[0].y, maxY = minY;
+        for (const Cell& c : corners) {
+            if (c.x == kBehind) return -1;
+            minX = std::min(minX, c.x);
+            maxX = std::max(maxX, c.x);
+            minY = std::min(minY, c.y);
+            maxY = std::max(maxY, c.y);
+        }
+        if (maxX - minX > 2 || maxY - minY > 2) return -1;
+        const int first = isDark(corners[0]) ? 1 : 0;
+        for (int cy = minY; cy <= maxY; ++cy) {
+            for (int cx = minX; cx <= maxX; ++cx) {
+                if ((isDark({cx, cy}) ? 1 : 0) != first) return -1;
+            }
+        }
+        return first;
     };
 
     const auto W = static_cast<std::size_t>(width);
@@ -438,10 +467,14 @@ RenderedSymbol renderSymbol(const ModuleMatrix& modules, const RenderOptions& op
         for (int x = 0; x <= width; ++x) above[static_cast<std::size_t>(x)] = cellOf(x - 0.5, y + 0.5);
         for (int x = 0; x < width; ++x) {
             const auto ux = static_cast<std::size_t>(x);
-            const Cell corner = below[ux];
+            const Cell corners[4] = {below[ux], below[ux + 1], above[ux], above[ux + 1]};
+            const int uniform = corners[0].x == kBehind && corners[1] == corners[0] && corners[2] == corners[0] &&
+                                        corners[3] == corners[0]
+                                    ? 0
+                                    : uniformColour(corners);
             double coverage;
-            if (corner == below[ux + 1] && corner == above[ux] && corner == above[ux + 1]) {
-                coverage = isDark(corner) ? 1.0 : 0.0;
+            if (uniform >= 0) {
+                coverage = uniform;
             } else {
                 int hits = 0;
                 for (int j = 0; j < ss; ++j) {

@@ -3,12 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 
 #include "image/png_loader.h"
-#include "sample/symbol_result.h"
 #include "support/picture_files.h"
 
 namespace ternwick::testing {
@@ -48,67 +47,6 @@ TEST(SymbolWriterCodewords, AsciiDigitPairsUpperShiftAndPads) {
     EXPECT_EQ(encodeAscii("ABC", 10).size(), 3u);  // exactly full: no pad
     EXPECT_THROW(addCheckCodewords({1, 2}, 10), std::invalid_argument);
     EXPECT_THROW(mappingSizeOf(28), std::invalid_argument);
-}
-
-TEST(SymbolWriterCodewords, InterleavesCheckCodewordsByStreamPosition) {
-    // Data codeword m and check codeword m of the stream belong to block m mod B.
-    // Changing one data codeword of block b changes only block b's check codewords.
-    for (const int size : {52, 144}) {
-        const SymbolSize& row = kSymbolSizes[static_cast<std::size_t>(findSizeIndex(size))];
-        const int B = row.blockCount;
-        std::vector<std::uint8_t> data = encodeAscii("interleaving", size);
-        const std::vector<std::uint8_t> base = addCheckCodewords(data, size);
-        for (int b : {0, B - 1}) {
-            std::vector<std::uint8_t> changed = data;
-            changed[static_cast<std::size_t>(b + B)] ^= 0x5A;
-            const std::vector<std::uint8_t> stream = addCheckCodewords(changed, size);
-            for (int m = row.dataCodewords; m < row.dataCodewords + row.eccCodewords; ++m) {
-                const bool differs = stream[static_cast<std::size_t>(m)] != base[static_cast<std::size_t>(m)];
-                if (m % B != b) {
-                    EXPECT_FALSE(differs) << size << " block " << b << " position " << m;
-                }
-            }
-        }
-    }
-}
-
-TEST(SymbolWriterModules, FinderClockAndAlignmentPatterns) {
-    for (const SymbolSize& row : kSymbolSizes) {
-        const int S = row.symbolSize;
-        const std::vector<std::uint8_t> stream(static_cast<std::size_t>(row.dataCodewords + row.eccCodewords), 0);
-        const ModuleMatrix m = symbolModules(S, stream);
-        ASSERT_EQ(m.size(), static_cast<std::size_t>(S));
-        for (int i = 0; i < S; ++i) {
-            const auto u = static_cast<std::size_t>(i);
-            EXPECT_TRUE(m[u][0]) << S;                                  // solid left column
-            EXPECT_TRUE(m[static_cast<std::size_t>(S - 1)][u]) << S;    // solid bottom row
-            EXPECT_EQ(m[0][u], i % 2 == 0) << S;                        // clock on top
-            EXPECT_EQ(m[u][static_cast<std::size_t>(S - 1)], i % 2 == 1) << S;  // clock on the right
-        }
-        // All-zero codewords leave the data regions light apart from the fixed corner.
-        int darkInData = 0;
-        for (const auto& line : mappingFromSymbol(S, m)) {
-            for (bool b : line) darkInData += b ? 1 : 0;
-        }
-        const int mapping = mappingSizeOf(S);
-        EXPECT_EQ(darkInData, mapping * mapping % 8 == 0 ? 0 : 2) << S;
-    }
-    // 32x32: alignment lines between the two regions of 14 per side.
-    const ModuleMatrix m = symbolModules(32, std::vector<std::uint8_t>(98, 0));
-    for (int i = 0; i < 32; ++i) {
-        const auto u = static_cast<std::size_t>(i);
-        EXPECT_TRUE(m[15][u]);              // solid row closing the upper regions
-        EXPECT_EQ(m[16][u], i % 2 == 0);    // clock row opening the lower regions
-        EXPECT_TRUE(m[u][16]);              // solid column opening the right regions
-        EXPECT_EQ(m[u][15], i % 2 == 1);    // clock column closing the left regions
-    }
-}
-
-TEST(SymbolWriterModules, MappingMatrixRoundTripsThroughTheSymbol) {
-    const std::vector<std::uint8_t> stream = addCheckCodewords(encodeAscii("Round trip 0123", 64), 64);
-    const ModuleMatrix mapping = mappingMatrix(64, stream);
-    EXPECT_EQ(mappingFromSymbol(64, symbolFromMapping(64, mapping)), mapping);
-    EXPECT_EQ(mapping.size(), 56u);
 }
 
 TEST(SymbolRenderer, UprightSymbolIsPixelAlignedWithExactGroundTruth) {

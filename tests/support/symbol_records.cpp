@@ -1,0 +1,69 @@
+#include "support/symbol_records.h"
+
+#include <stdexcept>
+
+#include "ecc/reed_solomon.h"
+#include "message/codeword_decoder.h"
+#include "sample/placement.h"
+
+namespace ternwick::testing {
+
+SymbolResult prepareSymbol(int symbolSize) {
+    const int index = findSizeIndex(symbolSize);
+    if (index < 0) throw std::invalid_argument("no such symbol size");
+    const SymbolSize& row = kSymbolSizes[static_cast<std::size_t>(index)];
+    SymbolResult symbol;
+    symbol.sizeIndex = index;
+    symbol.regionCount = row.regionCount;
+    symbol.mappingRows = symbol.mappingCols = mappingSizeOf(symbolSize);
+    symbol.moduleCount = symbol.mappingRows * symbol.mappingCols;
+    symbol.codewordCount = row.dataCodewords + row.eccCodewords;
+    symbol.messageCapacity = 10 * symbol.codewordCount;
+    symbol.modules.reset(new std::uint8_t[static_cast<std::size_t>(symbol.moduleCount)]());
+    symbol.codewords.reset(new std::uint8_t[static_cast<std::size_t>(symbol.codewordCount)]());
+    symbol.erasures.reset(new std::int32_t[static_cast<std::size_t>(symbol.codewordCount)]());
+    symbol.message.reset(new std::uint8_t[static_cast<std::size_t>(symbol.messageCapacity)]());
+    return symbol;
+}
+
+void loadMapping(SymbolResult& symbol, const ModuleMatrix& mapping) {
+    for (int r = 0; r < symbol.mappingRows; ++r) {
+        for (int c = 0; c < symbol.mappingCols; ++c) {
+            const bool dark = mapping.at(static_cast<std::size_t>(r)).at(static_cast<std::size_t>(c));
+            symbol.modules[static_cast<std::size_t>(r * symbol.mappingCols + c)] =
+                static_cast<std::uint8_t>(ModuleSampled | (dark ? 0 : ModuleBackground));
+        }
+    }
+}
+
+void loadCodewords(SymbolResult& symbol, const std::vector<std::uint8_t>& codewords) {
+    if (codewords.size() != static_cast<std::size_t>(symbol.codewordCount)) {
+        throw std::invalid_argument("codeword stream of the wrong length");
+    }
+    std::copy(codewords.begin(), codewords.end(), symbol.codewords.get());
+}
+
+std::vector<std::uint8_t> codewordsOf(const SymbolResult& symbol) {
+    return {symbol.codewords.get(), symbol.codewords.get() + symbol.codewordCount};
+}
+
+std::string messageOf(const SymbolResult& symbol) {
+    return {reinterpret_cast<const char*>(symbol.message.get()), static_cast<std::size_t>(symbol.messageLength)};
+}
+
+CodewordLayerResult decodeMapping(int symbolSize, const ModuleMatrix& mapping) {
+    SymbolResult symbol = prepareSymbol(symbolSize);
+    loadMapping(symbol, mapping);
+    placeCodewords(symbol);
+    CodewordLayerResult result;
+    result.placed = codewordsOf(symbol);
+    result.corrected = correctSymbol(symbol);
+    result.codewords = codewordsOf(symbol);
+    if (result.corrected) {
+        decodeCodewords(symbol);
+        result.message = messageOf(symbol);
+    }
+    return result;
+}
+
+}  // namespace ternwick::testing

@@ -1,0 +1,38 @@
+// Decoder records for the codeword-layer tests: a SymbolResult with the
+// buffers of a size, filled from a writer's mapping matrix, and the stages
+// from placement to message run on it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sample/symbol_result.h"
+#include "support/symbol_writer.h"
+
+namespace ternwick::testing {
+
+// A record of the given size with its counts set and all buffers allocated
+// and cleared, as the size search leaves it.
+SymbolResult prepareSymbol(int symbolSize);
+
+// Flags every module of the record as sampled, background where the mapping
+// matrix is light.
+void loadMapping(SymbolResult& symbol, const ModuleMatrix& mapping);
+
+// Copies a codeword stream (data and check codewords) into the record.
+void loadCodewords(SymbolResult& symbol, const std::vector<std::uint8_t>& codewords);
+
+std::vector<std::uint8_t> codewordsOf(const SymbolResult& symbol);
+std::string messageOf(const SymbolResult& symbol);
+
+// Placement, correction and message decoding of a mapping matrix.
+struct CodewordLayerResult {
+    std::vector<std::uint8_t> placed;     // codewords as read from the modules
+    int corrected = 0;                    // correctSymbol's result
+    std::vector<std::uint8_t> codewords;  // after correction
+    std::string message;
+};
+CodewordLayerResult decodeMapping(int symbolSize, const ModuleMatrix& mapping);
+
+}  // namespace ternwick::testing
