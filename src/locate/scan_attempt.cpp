@@ -1,29 +1,246 @@
 #include "locate/scan_attempt.h"
 
-namespace ternwick {
+#include <algorithm>
+#include <cstdlib>
 
-int attemptScanLine(DecodeContext& context, int /*direction*/, int /*lineIndex*/) {
+#include "ecc/reed_solomon.h"
+#include "locate/decode_trace.h"
+#include "locate/edge_trace.h"
+#include "locate/finder.h"
+#include "locate/region_refine.h"
+#include "message/codeword_decoder.h"
+#include "sample/grid_sampling.h"
+#include "sample/placement.h"
+#include "sample/size_search.h"
+
+namespace ternwick {
+namespace {
+
+// How many placed codewords a trace keeps.
+constexpr int kTracedCodewords = 16;
+
+// Records the stages of one candidate into the decode's trace, when one is asked for.
+class CandidateRecorder {
+public:
+    CandidateRecorder(DecodeContext& context, int pass, const CrossingCursor& cursor)
+        : trace_(context.trace), pass_(pass), cursor_(cursor) {}
+
+    bool active() const { return trace_ != nullptr; }
+
+    // A candidate got past the finder: it becomes the decode's traced candidate.
+    void finderAccepted(const SymbolResult& symbol, const EdgeTrace& first, const EdgeTrace& second, int attempt) {
+        if (trace_ == nullptr) return;
+        trace_->hasCandidate = true;
+        CandidateTrace& c = trace_->candidate;
+        c = CandidateTrace{};
+        c.pass = pass_;
+        c.direction = cursor_.direction;
+        c.lineIndex = cursor_.lineIndex;
+        c.seedAcross = static_cast<float>(cursor_.current + static_cast<double>(cursor_.fraction));
+        c.attempt = attempt;
+        c.levels = cursor_.local;
+        c.traceLines[0][0] = first.line1;
+        c.traceLines[0][1] = first.line2;
+        c.traceLines[1][0] = second.line1;
+        c.traceLines[1][1] = second.line2;
+        std::copy(std::begin(symbol.finderPoints), std::end(symbol.finderPoints), std::begin(c.finderPoints));
+        c.finderParams = symbol.params;
+        c.failedStage = "top edge";
+    }
+
+    EdgeWalkRecord* top() { return trace_ != nullptr ? &trace_->candidate.top : nullptr; }
+    EdgeWalkRecord* right() { return trace_ != nullptr ? &trace_->candidate.right : nullptr; }
+    SizeSearchRecord* size() { return trace_ != nullptr ? &trace_->candidate.size : nullptr; }
+
+    void reached(const char* stage) {
+        if (trace_ != nullptr) trace_->candidate.failedStage = stage;
+    }
+
+    void topDone(const SymbolResult& symbol) {
+        if (trace_ == nullptr) return;
+        trace_->candidate.topRan = true;
+        trace_->candidate.polarity = symbol.polarity;
+        trace_->candidate.failedStage = "right edge";
+    }
+
+    void rightDone(const SymbolResult& symbol) {
+        if (trace_ == nullptr) return;
+        trace_->candidate.rightRan = true;
+        trace_->candidate.refinedParams = symbol.params;
+        trace_->candidate.failedStage = "size";
+    }
+
+    void sized(const SymbolResult& symbol) {
+        if (trace_ == nullptr) return;
+        CandidateTrace& c = trace_->candidate;
+        c.sizeRan = true;
+        c.sizeIndex = symbol.sizeIndex;
+        c.symbolSize = kSymbolSizes[symbol.sizeIndex].symbolSize;
+        c.polarity = symbol.polarity;
+        c.failedStage = "correction";
+    }
+
+    void placed(const SymbolResult& symbol) {
+        if (trace_ == nullptr) return;
+        CandidateTrace& c = trace_->candidate;
+        c.erasures = symbol.erasureCount;
+        const int count = std::min(symbol.codewordCount, kTracedCodewords);
+        c.rawCodewordsHead.assign(symbol.codewords.get(), symbol.codewords.get() + count);
+    }
+
+    void corrected(bool ok) {
+        if (trace_ == nullptr) return;
+        trace_->candidate.correction = ok ? "ok" : "failed";
+    }
+
+    void decoded(const SymbolResult& symbol) {
+        if (trace_ == nullptr) return;
+        CandidateTrace& c = trace_->candidate;
+        c.failedStage.clear();
+        c.message.assign(symbol.message.get(), symbol.message.get() + symbol.messageLength);
+        trace_->decodedPass = pass_;
+    }
+
+private:
+    DecodeTrace* trace_;
+    int pass_;
+    const CrossingCursor& cursor_;
+};
+
+// Finder and both sides of a candidate. False at the first stage that fails.
+bool locateCandidate(SymbolResult& candidate, DecodeContext& context, const EdgeTrace& first,
+                     const EdgeTrace& second, CandidateRecorder& recorder, int attempt) {
+    if (buildFinder(candidate, context, first, second) == 0) return false;
+    recorder.finderAccepted(candidate, first, second, attempt);
+    if (fitTopEdge(candidate, context, recorder.top()) == 0) return false;
+    recorder.topDone(candidate);
+    if (fitRightEdge(candidate, context, recorder.right()) == 0) return false;
+    recorder.rightDone(candidate);
+    return true;
+}
+
+// The chain from the finder to the decoded message for one crossing. True
+// when the candidate decoded; its record then holds the symbol.
+bool decodeCandidate(SymbolResult& candidate, DecodeContext& context, const CrossingCursor& cursor,
+                     const EdgeTrace& first, const EdgeTrace& second, bool secondPass) {
+    CandidateRecorder recorder(context, secondPass ? 2 : 1, cursor);
+    const int direction = cursor.direction;
+    const int lineIndex = cursor.lineIndex;
+
+    startCandidate(candidate, cursor.local);
+    if (!locateCandidate(candidate, context, first, second, recorder, 1)) return false;
+
+    if (fitSymbolSize(candidate, context, recorder.size()) == 1) {
+        recorder.sized(candidate);
+        sampleModules(candidate, context);
+    } else if (!secondPass) {
+        recordRejectedLine(context, direction, lineIndex);
+        return false;
+    } else {
+        // Second pass: locate the same crossing again with the levels the top
+        // walk saw, and sample on a locally thresholded grid.
+        releaseSymbolBuffers(candidate);
+        startCandidate(candidate, cursor.local);
+        candidate.levels.minLevel = context.lastTopEdgeLevels.minLevel;
+        candidate.levels.maxLevel = context.lastTopEdgeLevels.maxLevel;
+        candidate.levels.midLevel = context.lastTopEdgeLevels.midLevel;
+        if (!locateCandidate(candidate, context, first, second, recorder, 2)) return false;
+        if (fitSymbolSizeThresholded(candidate, context, recorder.size()) == 0) {
+            recordRejectedLine(context, direction, lineIndex);
+            return false;
+        }
+        recorder.sized(candidate);
+    }
+
+    placeCodewords(candidate);
+    recorder.placed(candidate);
+    const int consistent = correctSymbol(candidate);
+    recorder.corrected(consistent == 1);
+    if (consistent == 0) {
+        recordRejectedLine(context, direction, lineIndex);
+        releaseSymbolBuffers(candidate);
+        return false;
+    }
+    decodeCodewords(candidate);
+    recorder.decoded(candidate);
+    return true;
+}
+
+int attempt(DecodeContext& context, int direction, int lineIndex, bool secondPass) {
+    const bool stopAtFirst = (context.flags & 1) != 0;
+    if (stopAtFirst && context.symbolCount > 0) return context.symbolCount;
+    if (context.symbolCount >= kMaxSymbols || context.symbolCount < 0) return context.symbolCount;
+    const ImageBuffer& image = context.image;
+    if (!image.pixels || (direction != ScanDirectionUp && direction != ScanDirectionRight)) {
+        return context.symbolCount;
+    }
+    // The fixed coordinate must name a line of the picture.
+    const std::int32_t across = direction == ScanDirectionUp ? image.width : image.height;
+    if (static_cast<std::uint32_t>(lineIndex) >= static_cast<std::uint32_t>(across)) return context.symbolCount;
+
+    ScanLine line;
+    line.direction = direction;
+    line.lineIndex = lineIndex;
+    line.start = 0;
+    line.end = (direction == ScanDirectionUp ? image.height : image.width) - 1;
+
+    int status = countTransitions(image, line);
+    while (status != ScanStatusNothingMore) {
+        const bool qualifies = line.transitionCount > 2 && std::abs(line.position - line.segmentStart) > 10;
+        if (qualifies) {
+            CrossingCursor cursor;
+            cursor.direction = direction;
+            cursor.lineIndex = lineIndex;
+            cursor.first = line.segmentStart;
+            cursor.last = line.position - 1;
+            cursor.current = line.segmentStart;
+            cursor.next = line.segmentStart;
+            int crossing = nextCrossing(cursor, image, line.stats);
+            while (crossing != ScanStatusNothingMore) {
+                EdgeTrace first;
+                EdgeTrace second;
+                seedEdgeTraces(cursor, first, second);
+                traceEdgeLines(first, image);
+                traceEdgeLines(second, image);
+                SymbolResult candidate;
+                if (decodeCandidate(candidate, context, cursor, first, second, secondPass)) {
+                    context.symbols[context.symbolCount] = std::move(candidate);
+                    ++context.symbolCount;
+                    if (stopAtFirst || context.symbolCount >= kMaxSymbols) return context.symbolCount;
+                }
+                crossing = nextCrossing(cursor, image, line.stats);
+            }
+            if (stopAtFirst && context.symbolCount > 0) return context.symbolCount;
+        }
+        status = countTransitions(image, line);
+    }
     return context.symbolCount;
 }
 
-int attemptScanLineSecondPass(DecodeContext& context, int /*direction*/, int /*lineIndex*/) {
-    return context.symbolCount;
+}  // namespace
+
+int attemptScanLine(DecodeContext& context, int direction, int lineIndex) {
+    return attempt(context, direction, lineIndex, false);
+}
+
+int attemptScanLineSecondPass(DecodeContext& context, int direction, int lineIndex) {
+    return attempt(context, direction, lineIndex, true);
 }
 
 void recordRejectedLine(DecodeContext& context, int direction, int lineIndex) {
     std::int32_t* list = nullptr;
     std::int32_t* count = nullptr;
-    if (direction == 1) {
+    if (direction == ScanDirectionUp) {
         list = context.rejectedColumns;
         count = &context.rejectedColumnCount;
-    } else if (direction == 8) {
+    } else if (direction == ScanDirectionRight) {
         list = context.rejectedRows;
         count = &context.rejectedRowCount;
     } else {
         return;
     }
-    if (*count > 0 && list[*count - 1] == lineIndex) return;
-    if (*count >= kRejectedLineCapacity) return;
+    if (*count > 0 && *count <= kRejectedLineCapacity && list[*count - 1] == lineIndex) return;
+    if (*count < 0 || *count >= kRejectedLineCapacity) return;
     list[*count] = lineIndex;
     ++*count;
 }
