@@ -15,28 +15,16 @@
 #include "message/codeword_decoder.h"
 #include "support/symbol_records.h"
 #include "support/symbol_writer.h"
+#include "support/zint_dumps.h"
 
 namespace ternwick {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::ModuleMatrix;
-
-struct ZintDump {
-    std::string name;
-    int size = 0;
-    std::string scheme;
-    std::string message;
-    ModuleMatrix modules;
-};
-
-std::string fromHex(const std::string& hex) {
-    std::string out;
-    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
-        out.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
-    }
-    return out;
-}
+using testing::ZintDump;
+using testing::allDumps;
+using testing::fromHex;
 
 std::string toHex(const std::uint8_t* bytes, std::size_t count) {
     static constexpr char kHex[] = "0123456789ABCDEF";
@@ -46,48 +34,6 @@ std::string toHex(const std::uint8_t* bytes, std::size_t count) {
         out.push_back(kHex[bytes[i] & 15]);
     }
     return out;
-}
-
-// Header lines "size", "scheme", "message", then rows of hex digits (four
-// modules a digit, the first module the most significant bit).
-ZintDump readDump(const fs::path& path) {
-    ZintDump dump;
-    dump.name = path.stem().string();
-    std::ifstream in(path);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream words(line);
-        std::string key;
-        words >> key;
-        if (key == "size") {
-            words >> dump.size;
-        } else if (key == "scheme") {
-            words >> dump.scheme;
-        } else if (key == "message") {
-            std::string hex;
-            words >> hex;
-            dump.message = fromHex(hex);
-        } else if (!line.empty()) {
-            std::vector<bool> row;
-            for (const char c : line) {
-                if (c == ' ') continue;
-                const int digit = std::stoi(std::string(1, c), nullptr, 16);
-                for (int bit = 3; bit >= 0; --bit) row.push_back(((digit >> bit) & 1) != 0);
-            }
-            row.resize(static_cast<std::size_t>(dump.size));
-            dump.modules.push_back(row);
-        }
-    }
-    return dump;
-}
-
-std::vector<ZintDump> allDumps() {
-    std::vector<ZintDump> dumps;
-    for (const auto& entry : fs::directory_iterator(TERNWICK_SOURCE_DIR "/tests/data/zint")) {
-        if (entry.path().extension() == ".txt") dumps.push_back(readDump(entry.path()));
-    }
-    std::sort(dumps.begin(), dumps.end(), [](const ZintDump& a, const ZintDump& b) { return a.name < b.name; });
-    return dumps;
 }
 
 std::string schemeOfFirstCodeword(std::uint8_t first) {

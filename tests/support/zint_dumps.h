@@ -1,0 +1,27 @@
+// Symbols written by zint (tests/data/zint, made by make_dumps.py there):
+// each dump holds a symbol's modules, its size, the scheme zint opened it
+// with and the message.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/symbol_writer.h"
+
+namespace ternwick::testing {
+
+struct ZintDump {
+    std::string name;
+    int size = 0;
+    std::string scheme;
+    std::string message;
+    ModuleMatrix modules;
+};
+
+std::string fromHex(const std::string& hex);
+ZintDump readDump(const std::filesystem::path& path);
+// Every dump of tests/data/zint, sorted by name.
+std::vector<ZintDump> allDumps();
+
+}  // namespace ternwick::testing
