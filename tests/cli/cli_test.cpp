@@ -79,6 +79,33 @@ TEST(Command, JsonReportsEachFileWithTheDocumentedKeys) {
     EXPECT_EQ(wrongLines[0]["decoded"], false);
 }
 
+TEST(Command, DecodesTheExampleAndTracesItsStages) {
+    const std::string example = TERNWICK_SOURCE_DIR "/examples/example.png";
+    const auto plain = runTernwick("--json " + example);
+    EXPECT_EQ(plain.status, 0);
+    const auto line = jsonLines(plain.output).at(0);
+    EXPECT_EQ(line["decoded"], true);
+    EXPECT_EQ(line["status"], "Success!");
+    EXPECT_EQ(line["scheme"], "C40 Latch");
+    EXPECT_EQ(line["text"], "TERNWICK REA");
+    EXPECT_FALSE(line.contains("trace"));
+
+    const auto traced = jsonLines(runTernwick("--json --trace " + example).output).at(0);
+    ASSERT_TRUE(traced.contains("trace"));
+    ASSERT_EQ(traced["trace"].size(), 1u);
+    const auto& candidate = traced["trace"][0];
+    for (const char* key : {"pass", "line", "seed_across", "levels", "traces", "finder", "polarity_point", "top",
+                            "right", "params_refined", "size", "sizeIndex", "erasures", "raw_codewords_head", "rs"}) {
+        EXPECT_TRUE(candidate.contains(key)) << key;
+    }
+    EXPECT_EQ(candidate["rs"], "ok");
+    EXPECT_TRUE(candidate["fail"].is_null());
+
+    const auto text = runTernwick("--trace " + example);
+    EXPECT_NE(text.output.find("trace: decoded candidate, pass 1"), std::string::npos) << text.output;
+    EXPECT_NE(text.output.find("correction: ok"), std::string::npos);
+}
+
 TEST(Command, UsageErrorsHelpAndVersion) {
     EXPECT_EQ(runTernwick("").status, 2);
     EXPECT_EQ(runTernwick("--no-such-option x.png").status, 2);
