@@ -12,6 +12,7 @@ FUZZ_SECONDS ?= 60
 
 RELEASE_DIR := build/release
 TEST_DIR := build/asan
+BENCH_DIR := build/bench
 FUZZ_DIR := build/fuzz
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
@@ -34,7 +35,7 @@ deps:
 	$(call install_missing,$(PACKAGES))
 
 release: deps
-	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DTERNWICK_TESTS=OFF
+	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DTERNWICK_TESTS=OFF -DTERNWICK_BENCH=OFF
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
 
 build: release
@@ -51,9 +52,10 @@ test: deps
 	  QT_QPA_PLATFORM=offscreen \
 	  ctest --output-on-failure -j $(JOBS)
 
+# Benchmarks and the decode-rate program, in a release build of their own.
 bench: deps
-	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DTERNWICK_TESTS=OFF -DTERNWICK_BENCH=ON
-	cmake --build $(RELEASE_DIR) -j $(JOBS)
+	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DTERNWICK_TESTS=OFF -DTERNWICK_GUI=OFF -DTERNWICK_BENCH=ON
+	cmake --build $(BENCH_DIR) -j $(JOBS)
 
 clean:
 	rm -rf build

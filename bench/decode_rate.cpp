@@ -24,18 +24,6 @@ struct Tally {
     int decoded = 0;
 };
 
-std::string textFor(int symbolSize, unsigned seed) {
-    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 .,-";
-    const int capacity = kSymbolSizes[findSizeIndex(symbolSize)].dataCodewords;
-    std::string text;
-    unsigned state = seed * 2654435761u + 7u;
-    while (static_cast<int>(testing::asciiCodewords(text).size()) < std::max(1, capacity / 2)) {
-        state = state * 1103515245u + 12345u;
-        text += alphabet[(state >> 16) % (sizeof alphabet - 1)];
-    }
-    return text;
-}
-
 void printTable(const char* title, const std::map<std::string, Tally>& groups) {
     std::printf("\n%-22s %8s %8s %8s\n", title, "decoded", "tried", "share");
     for (const auto& [name, tally] : groups) {
@@ -88,7 +76,7 @@ int main(int argc, char** argv) {
                     options.noiseSigma = condition.noiseSigma;
                     options.seed = index;
                     options.supersampling = 3;
-                    const std::string text = textFor(size, index);
+                    const std::string text = testing::sampleText(size, index);
                     ResultFields fields;
                     auto context = std::make_unique<DecodeContext>();
                     context->image = testing::renderText(text, size, options).image;

@@ -6,7 +6,6 @@
 #include <png.h>
 
 #include <algorithm>
-#include <set>
 #include <fstream>
 #include <sstream>
 
@@ -55,25 +54,9 @@ Decoded decodePicture(const ImageBuffer& image, bool asPng) {
 
 std::string bytesOf(const std::vector<std::uint8_t>& message) { return std::string(message.begin(), message.end()); }
 
-// Letters, digits and punctuation filling about half of the symbol.
-std::string textFor(int symbolSize, unsigned seed) {
-    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 .,-:/";
-    const int capacity = kSymbolSizes[findSizeIndex(symbolSize)].dataCodewords;
-    std::string text;
-    unsigned state = seed * 2654435761u + 12345u;
-    while (static_cast<int>(testing::asciiCodewords(text).size()) < std::max(1, capacity / 2)) {
-        state = state * 1103515245u + 12345u;
-        text += alphabet[(state >> 16) % (sizeof alphabet - 1)];
-    }
-    return text;
-}
-
 TEST(EndToEnd, EverySizeTurnedAndInBothPolarities) {
     const double rotations[] = {0, 5, 15, 30, 90, 180, 270};
     const double moduleSizes[] = {4, 5, 6};
-    // Found by no crossing of the schedule in either pass (the finder of a
-    // 4-pixel module turned by 180 degrees ends its legs short).
-    const std::set<std::string> knownMisses = {};
     int decoded = 0;
     int tried = 0;
     unsigned seed = 0;
@@ -85,7 +68,7 @@ TEST(EndToEnd, EverySizeTurnedAndInBothPolarities) {
             options.rotationDegrees = rotation;
             options.lightOnDark = seed % 2 == 1;
             options.quietZone = 2.0 + seed % 2;
-            const std::string text = textFor(size.symbolSize, seed);
+            const std::string text = testing::sampleText(size.symbolSize, seed);
             const auto rendered = testing::renderText(text, size.symbolSize, options);
             const Decoded result = decodePicture(rendered.image, seed % 4 != 0);
             std::ostringstream what;
@@ -95,7 +78,7 @@ TEST(EndToEnd, EverySizeTurnedAndInBothPolarities) {
             const bool ok = result.fields.decoded && bytesOf(result.fields.message) == text &&
                             result.fields.symbolSize == size.symbolSize;
             if (ok) ++decoded;
-            if (ok == (knownMisses.count(what.str()) > 0)) ADD_FAILURE() << what.str();
+            if (!ok) ADD_FAILURE() << what.str();
         }
     }
     std::cout << "[ decoded  ] " << decoded << " of " << tried << "\n";

@@ -270,6 +270,20 @@ std::vector<std::uint8_t> encodeAscii(std::string_view text, int symbolSize) {
     return padData(asciiCodewords(text), symbolSize);
 }
 
+std::string sampleText(int symbolSize, unsigned seed) {
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 .,-:/";
+    const int sizeIndex = findSizeIndex(symbolSize);
+    if (sizeIndex < 0) throw std::invalid_argument("not a square ECC200 size");
+    const int half = std::max(1, kSymbolSizes[sizeIndex].dataCodewords / 2);
+    std::string text;
+    unsigned state = seed * 2654435761u + 12345u;
+    while (static_cast<int>(asciiCodewords(text).size()) < half) {
+        state = state * 1103515245u + 12345u;
+        text += alphabet[(state >> 16) % (sizeof alphabet - 1)];
+    }
+    return text;
+}
+
 std::vector<std::uint8_t> addCheckCodewords(const std::vector<std::uint8_t>& data, int symbolSize) {
     const SymbolSize& row = sizeRow(symbolSize);
     if (data.size() != static_cast<std::size_t>(row.dataCodewords)) {

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -33,6 +34,10 @@ std::vector<std::uint8_t> padData(std::vector<std::uint8_t> data, int symbolSize
 
 // asciiCodewords then padData.
 std::vector<std::uint8_t> encodeAscii(std::string_view text, int symbolSize);
+
+// A text of letters, digits and punctuation, different for each seed, that
+// fills about half of a symbol's data codewords in ASCII mode.
+std::string sampleText(int symbolSize, unsigned seed);
 
 // Data codewords + Reed-Solomon check codewords, interleaved over the size's
 // blocks: data and check codeword m of the stream belong to block m mod B
