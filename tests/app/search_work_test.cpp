@@ -2,7 +2,6 @@
 // busy ones are cut short within it, and each pass has its own.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,53 +11,28 @@
 #include "image/bmp_reader.h"
 #include "image/png_loader.h"
 #include "locate/decode_trace.h"
-#include "locate/scan_attempt.h"
+#include "support/search_work.h"
 #include "support/worst_case_pictures.h"
 
 namespace ternwick {
 namespace {
 
-// The most work a pass had spent after any of its lines, per pass.
-struct WorkRecord {
-    std::int64_t firstPass = 0;
-    std::int64_t secondPass = 0;
-    std::vector<std::int64_t> atSecondPassStart;
-};
-thread_local WorkRecord* workRecord = nullptr;
-
-int measuredFirst(DecodeContext& context, int direction, int index) {
-    const int count = attemptScanLine(context, direction, index);
-    workRecord->firstPass = std::max(workRecord->firstPass, context.searchWork);
-    return count;
-}
-
-int measuredSecond(DecodeContext& context, int direction, int index) {
-    workRecord->atSecondPassStart.push_back(context.searchWork);
-    const int count = attemptScanLineSecondPass(context, direction, index);
-    workRecord->secondPass = std::max(workRecord->secondPass, context.searchWork);
-    return count;
-}
-
-constexpr ScanLineAttempts kMeasuredAttempts{measuredFirst, measuredSecond};
-
 struct Decoded {
     ResultFields fields;
     DecodeTrace trace;
-    WorkRecord work;
+    testing::PassWork work;
 };
 
 std::unique_ptr<Decoded> decodeMeasured(ImageBuffer image, std::int64_t limit = kSearchWorkLimit) {
     auto out = std::make_unique<Decoded>();
     auto context = std::make_unique<DecodeContext>();
     context->image = std::move(image);
-    context->attempts = &kMeasuredAttempts;
+    context->attempts = &testing::measuringAttempts(out->work);
     context->trace = &out->trace;
     context->searchWorkLimit = limit;
     CapturingDiagnosticSink sink;
     ScopedDiagnosticSink scoped(sink);
-    workRecord = &out->work;
     decodeLoadedImage(out->fields, *context);
-    workRecord = nullptr;
     return out;
 }
 
