@@ -4,11 +4,12 @@
 FILE ?= examples/example.png
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-PACKAGES := cmake make g++ pkg-config libpng-dev libgtest-dev libgmock-dev \
+PACKAGES := cmake make g++ pkg-config libpng-dev zlib1g-dev libgtest-dev libgmock-dev \
             libbenchmark-dev libcli11-dev nlohmann-json3-dev qt6-base-dev \
             fonts-wqy-zenhei qt6-translations-l10n
-FUZZ_PACKAGES := clang libclang-rt-14-dev
+FUZZ_PACKAGES := cmake make pkg-config libpng-dev zlib1g-dev clang libclang-rt-14-dev
 FUZZ_SECONDS ?= 60
+FUZZ_TARGETS := bmp_loader png_loader decode_picture codeword_layer
 
 RELEASE_DIR := build/release
 TEST_DIR := build/asan
@@ -17,7 +18,7 @@ FUZZ_DIR := build/fuzz
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test deps build release bench fuzz fuzz-deps clean
+.PHONY: run test deps build release bench fuzz fuzz-deps fuzz-build fuzz-merge clean
 
 # Installs, without recommended extras, only the packages dpkg does not have.
 define install_missing
@@ -56,6 +57,50 @@ test: deps
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DTERNWICK_TESTS=OFF -DTERNWICK_GUI=OFF -DTERNWICK_BENCH=ON
 	cmake --build $(BENCH_DIR) -j $(JOBS)
+
+# Fuzzing with libFuzzer (clang, AddressSanitizer, UndefinedBehaviorSanitizer):
+# every target runs FUZZ_SECONDS seconds from the committed corpus and
+# reproducers; what it adds to the corpus stays in build/fuzz/corpus, what it
+# finds goes to build/fuzz/findings/<target>/, and make fails if it found
+# anything.
+fuzz-deps:
+	$(call install_missing,$(FUZZ_PACKAGES))
+
+fuzz-build: fuzz-deps
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTERNWICK_FUZZ=ON \
+	  -DTERNWICK_SANITIZE=ON -DTERNWICK_TESTS=OFF -DTERNWICK_BENCH=OFF -DTERNWICK_GUI=OFF
+	cmake --build $(FUZZ_DIR) -j $(JOBS)
+
+fuzz_options_bmp_loader := -dict=fuzz/ternwick.dict -max_len=16384
+fuzz_options_png_loader := -dict=fuzz/ternwick.dict -max_len=16384
+fuzz_options_decode_picture := -max_len=16386
+fuzz_options_codeword_layer := -max_len=4096
+
+fuzz: fuzz-build
+	@status=0; for t in $(FUZZ_TARGETS); do \
+	  mkdir -p $(FUZZ_DIR)/corpus/$$t $(FUZZ_DIR)/findings/$$t; \
+	  case $$t in \
+	    bmp_loader) options="$(fuzz_options_bmp_loader)";; \
+	    png_loader) options="$(fuzz_options_png_loader)";; \
+	    decode_picture) options="$(fuzz_options_decode_picture)";; \
+	    codeword_layer) options="$(fuzz_options_codeword_layer)";; \
+	  esac; \
+	  reproducers=""; [ -d fuzz/reproducers/$$t ] && reproducers=fuzz/reproducers/$$t; \
+	  echo "== fuzz_$$t for $(FUZZ_SECONDS) s"; \
+	  $(FUZZ_DIR)/fuzz/fuzz_$$t $$options -max_total_time=$(FUZZ_SECONDS) -timeout=30 -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_DIR)/findings/$$t/ $(FUZZ_DIR)/corpus/$$t fuzz/corpus/$$t $$reproducers \
+	    || status=1; \
+	done; \
+	if [ $$status -ne 0 ]; then echo "fuzzing found something: see $(FUZZ_DIR)/findings"; fi; exit $$status
+
+# Folds what fuzzing added into the committed corpora, keeping only inputs
+# that reach something new.
+fuzz-merge: fuzz-build
+	@for t in $(FUZZ_TARGETS); do \
+	  rm -rf fuzz/corpus/$$t.merged && mkdir -p fuzz/corpus/$$t.merged $(FUZZ_DIR)/corpus/$$t && \
+	  $(FUZZ_DIR)/fuzz/fuzz_$$t -merge=1 fuzz/corpus/$$t.merged fuzz/corpus/$$t $(FUZZ_DIR)/corpus/$$t && \
+	  rm -rf fuzz/corpus/$$t && mv fuzz/corpus/$$t.merged fuzz/corpus/$$t; \
+	done
 
 clean:
 	rm -rf build

@@ -136,6 +136,10 @@ std::string formatTraceText(const DecodeTrace& trace) {
         out += line;
         out += "\n";
     };
+    if (trace.passesCutShort > 0) {
+        add("%d search pass(es) spent their work allowance and passed over their remaining lines",
+            trace.passesCutShort);
+    }
     if (!trace.hasCandidate) {
         out += "  trace: no candidate got past the finder\n";
         return out;

@@ -42,6 +42,15 @@ struct ScanLineAttempts {
 
 struct DecodeTrace;
 
+// Work one search pass may spend on its scan lines, in units of about one
+// pixel read of the costly stages: edge-trace steps, side-walk samples,
+// border, module and grid samples. Once a pass has spent it, its remaining
+// crossings and lines are passed over. Pictures of symbols use a small part
+// of it (well under a tenth even at 4000x4000 pixels); pictures with level
+// crossings at nearly every pixel, such as fine checkerboards or dense line
+// art, reach it, and it keeps their decode within about a second.
+inline constexpr std::int64_t kSearchWorkLimit = 10000000;
+
 struct DecodeContext {
     std::int32_t flags = 0;        // bit 0: stop at the first decoded symbol
     std::int32_t symbolCount = 0;
@@ -55,6 +64,8 @@ struct DecodeContext {
     // Working data of this decode's stages.
     TopEdgeLevels lastTopEdgeLevels;
     std::unique_ptr<SamplingGrids> grids;      // allocated on first use
+    std::int64_t searchWork = 0;               // spent by the current search pass
+    std::int64_t searchWorkLimit = kSearchWorkLimit;
 
     const ScanLineAttempts* attempts = nullptr;  // null: the decoder's own
     DecodeTrace* trace = nullptr;                // filled only when asked for

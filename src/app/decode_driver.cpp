@@ -21,9 +21,9 @@ double millisecondsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
 
-// One pass of the schedule: column lines, then (if none yielded a symbol) row lines.
-void runSchedule(DecodeContext& context, int (*attempt)(DecodeContext&, int, int),
-                 std::uint32_t columnStep, std::uint32_t rowStep) {
+// The schedule's lines: column lines, then (if none yielded a symbol) row lines.
+void scanLines(DecodeContext& context, int (*attempt)(DecodeContext&, int, int), std::uint32_t columnStep,
+               std::uint32_t rowStep) {
     const auto width = static_cast<std::uint32_t>(context.image.width);
     const auto height = static_cast<std::uint32_t>(context.image.height);
     if (columnStep < width) {
@@ -34,6 +34,14 @@ void runSchedule(DecodeContext& context, int (*attempt)(DecodeContext&, int, int
     for (std::uint32_t y = rowStep; y < height; y += rowStep) {
         if (attempt(context, 8, static_cast<int>(y)) > 0) return;
     }
+}
+
+// One search pass, with its own allowance of work.
+void runSchedule(DecodeContext& context, int (*attempt)(DecodeContext&, int, int), std::uint32_t columnStep,
+                 std::uint32_t rowStep) {
+    context.searchWork = 0;
+    scanLines(context, attempt, columnStep, rowStep);
+    if (context.trace != nullptr && context.searchWork >= context.searchWorkLimit) ++context.trace->passesCutShort;
 }
 
 char hexDigit(unsigned value) { return static_cast<char>(value < 10 ? '0' + value : 'A' + value - 10); }

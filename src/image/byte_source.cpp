@@ -12,11 +12,15 @@ bool MemoryByteSource::read(void* buffer, std::size_t count) {
     return true;
 }
 
-FileByteSource::FileByteSource(std::FILE* file) : file_(file) {
+bool regularFileSize(std::FILE* file, std::uint64_t& size) {
     struct stat info {};
-    if (file != nullptr && fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
-        size_ = static_cast<std::uint64_t>(info.st_size);
-    }
+    if (file == nullptr || fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) return false;
+    size = static_cast<std::uint64_t>(info.st_size);
+    return true;
+}
+
+FileByteSource::FileByteSource(std::FILE* file) : file_(file) {
+    if (!regularFileSize(file, size_)) size_ = 0;
 }
 
 bool FileByteSource::read(void* buffer, std::size_t count) {

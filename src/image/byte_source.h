@@ -8,6 +8,10 @@
 
 namespace ternwick {
 
+// The size of an open regular file; false for anything else (a pipe, a
+// device) or when the system cannot tell.
+bool regularFileSize(std::FILE* file, std::uint64_t& size);
+
 class ByteSource {
 public:
     virtual ~ByteSource() = default;

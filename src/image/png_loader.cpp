@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/diagnostics.h"
+#include "image/byte_source.h"
 
 namespace ternwick {
 namespace {
@@ -57,6 +58,27 @@ void releaseRead(PngRead& read) {
     png_destroy_read_struct(&read.png, &read.info, &read.endInfo);
 }
 
+// Bytes the library has not yet read, or UINT64_MAX when that cannot be told.
+std::uint64_t bytesLeft(std::FILE* file, const MemoryInput* memory) {
+    if (memory != nullptr) return memory->size - memory->position;
+    std::uint64_t size = 0;
+    const long position = std::ftell(file);
+    if (position < 0 || !regularFileSize(file, size)) return UINT64_MAX;
+    return size > static_cast<std::uint64_t>(position) ? size - static_cast<std::uint64_t>(position) : 0;
+}
+
+// Whether the rest of the file can hold the compressed picture at all: deflate
+// packs at most 1032 bytes into one (a 258-byte match costs at least two
+// bits), and the picture's rows take at least height * floor(width * bits
+// per pixel / 8) bytes before compression, interlaced or not. A header that
+// promises more than that is refused before its rows are allocated.
+bool compressedDataCanFit(std::uint32_t width, std::uint32_t height, int bitsPerPixel, std::uint64_t available) {
+    constexpr std::uint64_t kDeflateBestRatio = 1032;
+    const std::uint64_t rowBytes = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(bitsPerPixel) / 8;
+    const std::uint64_t raw = rowBytes * height;
+    return available >= raw / kDeflateBestRatio;
+}
+
 // Reads the picture after the signature (already checked). Kept free of
 // objects with destructors, since libpng reports errors by a long jump here.
 int readPng(PngRead& read, ImageBuffer& image, std::FILE* file, MemoryInput* memory) {
@@ -82,6 +104,11 @@ int readPng(PngRead& read, ImageBuffer& image, std::FILE* file, MemoryInput* mem
         png_set_read_fn(read.png, memory, readFromMemory);
     }
     png_set_sig_bytes(read.png, 8);
+    // The grey picture needs nothing from the ancillary chunks (tRNS, which
+    // libpng goes on handling, matters only to transformations not asked for
+    // here). Skipping them unread keeps a chunk's declared length, which may
+    // be anything up to 2 GiB, from deciding what is allocated.
+    png_set_keep_unknown_chunks(read.png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
     png_read_info(read.png, read.info);
 
     png_uint_32 width = 0;
@@ -92,7 +119,9 @@ int readPng(PngRead& read, ImageBuffer& image, std::FILE* file, MemoryInput* mem
     int compression = 0;
     int filter = 0;
     png_get_IHDR(read.png, read.info, &width, &height, &bitDepth, &colourType, &interlace, &compression, &filter);
-    if (width == 0 || height == 0 || static_cast<std::uint64_t>(width) * height > kMaxImagePixels) {
+    if (width == 0 || height == 0 || static_cast<std::uint64_t>(width) * height > kMaxImagePixels ||
+        !compressedDataCanFit(width, height, bitDepth * png_get_channels(read.png, read.info),
+                              bytesLeft(file, memory))) {
         releaseRead(read);
         return 0;
     }

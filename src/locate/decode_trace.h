@@ -46,6 +46,7 @@ struct DecodeTrace {
     bool hasCandidate = false;
     CandidateTrace candidate;
     int decodedPass = 0;  // 0 when nothing decoded
+    int passesCutShort = 0;  // search passes that spent their work before their last line
     // The rejected-line lists at the end of the decode.
     std::vector<std::int32_t> rejectedRows;
     std::vector<std::int32_t> rejectedColumns;

@@ -68,6 +68,7 @@ Vector2 tracePoint(const EdgeTrace& trace) {
 }
 
 int traceEdgeStep(EdgeTrace& trace, const ImageBuffer& image) {
+    if (trace.steps < INT32_MAX) ++trace.steps;
     const std::int32_t direction = trace.direction;
     if (!image.pixels || (!movesAlongY(direction) && !runsAlongX(direction))) return ScanStatusNothingMore;
     const bool alongX = runsAlongX(direction);

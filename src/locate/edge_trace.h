@@ -25,6 +25,7 @@ struct EdgeTrace {
     EdgeLine line1;
     EdgeLine line2;
     std::int32_t direction = 0;  // ScanDirection of the current motion
+    std::int32_t steps = 0;      // traceEdgeStep calls made on this trace
 };
 
 // The direction after d in the turn 1 -> 2 -> 4 -> 8 -> 1, and the one before it.

@@ -81,9 +81,12 @@ float stepped(float value, double step) { return static_cast<float>(value + step
 
 // Decides the polarity from a point just inside the top side, next to the end
 // of the finder leg that ends at pB.
-void readPolarity(SymbolResult& symbol, const ImageBuffer& image, const Matrix3& toImage, EdgeWalkRecord& record) {
+// Adds the points it maps to work.
+void readPolarity(SymbolResult& symbol, const ImageBuffer& image, const Matrix3& toImage, EdgeWalkRecord& record,
+                  std::int64_t& work) {
     const Vector2 s0 = mapScanPoint(toImage, Side::Top, 0.0, 100.0);
     auto awayFromStart = [&](double t) {
+        ++work;
         const Vector2 p = mapScanPoint(toImage, Side::Top, t, 100.0);
         return std::fabs(static_cast<double>(p.x) - s0.x) >= 1.0 || std::fabs(static_cast<double>(p.y) - s0.y) >= 1.0;
     };
@@ -131,7 +134,8 @@ int fitSide(SymbolResult& symbol, DecodeContext& context, Side side, EdgeWalkRec
     Matrix3 toImage;
     matrixMultiply(warp, symbol.inverseTransform, toImage);
 
-    if (top) readPolarity(symbol, image, toImage, record);
+    std::int64_t work = 0;  // points mapped and sampled, for the scan line's work
+    if (top) readPolarity(symbol, image, toImage, record, work);
     const double midLevel = symbol.levels.midLevel;
     const int polarity = symbol.polarity;
 
@@ -151,11 +155,13 @@ int fitSide(SymbolResult& symbol, DecodeContext& context, Side side, EdgeWalkRec
     float levelMid = 0.0f;  // stays defined even when no sample is taken
 
     while (v < 300.0 && u < 100.0) {
+        ++work;
         Vector2 p = mapScanPoint(toImage, side, u, v);
         bool inside = insideImage(image, p);
         while (!inside && u < 100.0 && legCondition) {
             v = stepped(v, -0.1);
             u = stepped(u, 0.1);
+            ++work;
             p = mapScanPoint(toImage, side, u, v);
             inside = insideImage(image, p);
             corrected = true;
@@ -211,6 +217,7 @@ int fitSide(SymbolResult& symbol, DecodeContext& context, Side side, EdgeWalkRec
         }
     }
     record.endUv = Vector2{u, v};
+    context.searchWork += work;
 
     if (top) context.lastTopEdgeLevels = TopEdgeLevels{levelMin, levelMax, levelMid};
     if (!periodFound) {

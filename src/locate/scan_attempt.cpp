@@ -107,6 +107,14 @@ private:
     const CrossingCursor& cursor_;
 };
 
+// Work units of the Reed-Solomon check of a sized candidate: mostly the
+// syndromes, a field product for every codeword and check codeword of its
+// block, at several products a unit.
+std::int64_t correctionWork(const SymbolResult& symbol) {
+    const SymbolSize& size = kSymbolSizes[static_cast<std::size_t>(symbol.sizeIndex)];
+    return static_cast<std::int64_t>(symbol.codewordCount) * (size.eccCodewords / size.blockCount) / 8;
+}
+
 // Finder and both sides of a candidate. False at the first stage that fails.
 bool locateCandidate(SymbolResult& candidate, DecodeContext& context, const EdgeTrace& first,
                      const EdgeTrace& second, CandidateRecorder& recorder, int attempt) {
@@ -133,6 +141,7 @@ bool decodeCandidate(SymbolResult& candidate, DecodeContext& context, const Cros
     if (fitSymbolSize(candidate, context, recorder.size()) == 1) {
         recorder.sized(candidate);
         sampleModules(candidate, context);
+        context.searchWork += candidate.moduleCount;
     } else if (!secondPass) {
         recordRejectedLine(context, direction, lineIndex);
         return false;
@@ -154,6 +163,7 @@ bool decodeCandidate(SymbolResult& candidate, DecodeContext& context, const Cros
 
     placeCodewords(candidate);
     recorder.placed(candidate);
+    context.searchWork += correctionWork(candidate);
     const int consistent = correctSymbol(candidate);
     recorder.corrected(consistent == 1);
     if (consistent == 0) {
@@ -178,6 +188,7 @@ int attempt(DecodeContext& context, int direction, int lineIndex, bool secondPas
     const std::int32_t across = direction == ScanDirectionUp ? image.width : image.height;
     if (static_cast<std::uint32_t>(lineIndex) >= static_cast<std::uint32_t>(across)) return context.symbolCount;
 
+    if (context.searchWork >= context.searchWorkLimit) return context.symbolCount;
     ScanLine line;
     line.direction = direction;
     line.lineIndex = lineIndex;
@@ -197,11 +208,14 @@ int attempt(DecodeContext& context, int direction, int lineIndex, bool secondPas
             cursor.next = line.segmentStart;
             int crossing = nextCrossing(cursor, image, line.stats);
             while (crossing != ScanStatusNothingMore) {
+                // A pass that has spent its work passes over the remaining crossings.
+                if (context.searchWork >= context.searchWorkLimit) return context.symbolCount;
                 EdgeTrace first;
                 EdgeTrace second;
                 seedEdgeTraces(cursor, first, second);
                 traceEdgeLines(first, image);
                 traceEdgeLines(second, image);
+                context.searchWork += first.steps + second.steps;
                 SymbolResult candidate;
                 if (decodeCandidate(candidate, context, cursor, first, second, secondPass)) {
                     context.symbols[context.symbolCount] = std::move(candidate);

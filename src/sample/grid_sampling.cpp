@@ -19,6 +19,13 @@ std::size_t cellIndex(int side, int k, int l) {
     return static_cast<std::size_t>(k + kHalfMargin) * side + (l + kHalfMargin);
 }
 
+// Cells of the border band of a grid for a symbol of S modules a side.
+std::int64_t bandCellCount(int S) {
+    const std::int64_t side = S + gridMargin;
+    const std::int64_t inner = S > 6 ? S - 6 : 0;
+    return side * side - inner * inner;
+}
+
 SamplingGrids& gridsOf(DecodeContext& context) {
     if (!context.grids) {
         context.grids.reset(new (std::nothrow) SamplingGrids);
@@ -183,6 +190,7 @@ int fitSymbolSizeThresholded(SymbolResult& symbol, DecodeContext& context, SizeS
         symbol.mappingCols = n;
         if (n < 8 || n > 142) continue;
         const int side = n + 2 + gridMargin;
+        context.searchWork += bandCellCount(n + 2) + 2 * 4 * (n + 1);  // band samples, ring thresholds
         sampleGrid(symbol, context, grids.rawGrid.data(), GridPart::BorderBand);
         localThreshold(grids.rawGrid.data(), grids.binarisedGrid.data(), side, side, gridMargin, gridMargin,
                        LocalThresholdRing);
@@ -196,6 +204,8 @@ int fitSymbolSizeThresholded(SymbolResult& symbol, DecodeContext& context, SizeS
     }
     if (accepted == 0) return 0;
     const int side = accepted + 2 + gridMargin;
+    const std::int64_t interiorCells = static_cast<std::int64_t>(side) * side - bandCellCount(accepted + 2);
+    context.searchWork += 3 * interiorCells;  // samples and thresholds of the inside
     sampleGrid(symbol, context, grids.rawGrid.data(), GridPart::Interior);
     localThreshold(grids.rawGrid.data(), grids.binarisedGrid.data(), side, side, gridMargin, gridMargin,
                    LocalThresholdInside);

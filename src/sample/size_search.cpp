@@ -46,12 +46,13 @@ Vector2 squareToImage(const SymbolResult& symbol, double X, double Y) {
 
 // Tries the seven offsets around a base estimate; returns the passing
 // interior size, or 0.
-int searchAround(SymbolResult& symbol, const DecodeContext& context, int base, SizeSearchRecord* record) {
+int searchAround(SymbolResult& symbol, DecodeContext& context, int base, SizeSearchRecord* record) {
     for (const int offset : kSizeOffsets) {
         const int n = base + offset - 2;
         symbol.mappingRows = n;
         symbol.mappingCols = n;
         if (n < 8 || n > 142) continue;
+        context.searchWork += 4 * (n + 1);  // the ring's modules
         BorderCheckRecord check;
         const int passed = checkBorderPattern(symbol, context, &check);
         if (record != nullptr) record->tries.push_back(check);

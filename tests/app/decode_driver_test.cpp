@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "image/png_loader.h"
 #include "support/picture_files.h"
 
 namespace ternwick {
@@ -240,6 +241,53 @@ TEST(DecodeDriver, UnloadableFilesShowTheLoadMessage) {
         EXPECT_EQ(fields.asciiText, kLoadFailureText);
         EXPECT_EQ(fields.schemeText, "kept");
         EXPECT_EQ(fields.hexText, "kept");
+    }
+}
+
+TEST(DecodeDriver, APictureInMemoryDecodesAsTheSameFileDoes) {
+    const std::string path = TERNWICK_SOURCE_DIR "/tests/data/reference/rotated90-20x20.png";
+    ResultFields fromFile;
+    auto fileContext = std::make_unique<DecodeContext>();
+    ASSERT_EQ(decodeImageFile(fromFile, *fileContext, path), 0);
+    ASSERT_TRUE(fromFile.decoded);
+
+    ResultFields fromMemory;
+    auto memoryContext = std::make_unique<DecodeContext>();
+    ASSERT_EQ(loadPngImage(memoryContext->image, path), 1);
+    EXPECT_EQ(decodeLoadedImage(fromMemory, *memoryContext), 0);
+    EXPECT_EQ(fromMemory.statusText, fromFile.statusText);
+    EXPECT_EQ(fromMemory.schemeText, fromFile.schemeText);
+    EXPECT_EQ(fromMemory.asciiText, fromFile.asciiText);
+    EXPECT_EQ(fromMemory.hexText, fromFile.hexText);
+    EXPECT_EQ(fromMemory.message, fromFile.message);
+    EXPECT_EQ(fromMemory.symbolSize, fromFile.symbolSize);
+    EXPECT_EQ(memoryContext->image.pixels, nullptr);
+}
+
+TEST(DecodeDriver, APictureNoLoaderWouldGiveIsRefused) {
+    struct Case {
+        const char* what;
+        std::int32_t width;
+        std::int32_t height;
+        bool pixels;
+    };
+    const Case cases[] = {{"no pixels", 20, 20, false},
+                          {"no columns", 0, 20, true},
+                          {"negative height", 20, -20, true},
+                          {"above 2^26 pixels", 8193, 8192, true},
+                          {"dimensions whose product wraps", 65536, 65536, true}};
+    for (const Case& c : cases) {
+        auto context = std::make_unique<DecodeContext>();
+        context->image.width = c.width;
+        context->image.height = c.height;
+        // A small buffer: nothing may be read from it once the dimensions are refused.
+        if (c.pixels) context->image.pixels.reset(new std::uint8_t[3]());
+        ResultFields fields;
+        EXPECT_EQ(decodeLoadedImage(fields, *context), 1) << c.what;
+        EXPECT_EQ(fields.statusText, "Failed!") << c.what;
+        EXPECT_EQ(fields.asciiText, kLoadFailureText) << c.what;
+        EXPECT_FALSE(fields.decoded);
+        EXPECT_EQ(context->image.pixels, nullptr) << c.what;
     }
 }
 

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <zlib.h>
+
 #include <cstring>
 #include <png.h>
+#include <string>
 
 #include "app/diagnostics.h"
 #include "support/picture_files.h"
@@ -40,6 +43,56 @@ PngSpec rgbSpec(std::uint32_t width, std::uint32_t height, std::function<std::ui
         spec.rows.push_back(row);
     }
     return spec;
+}
+
+// A chunk: length, type, data and checksum.
+std::vector<std::uint8_t> pngChunk(const std::string& type, const std::vector<std::uint8_t>& data) {
+    std::vector<std::uint8_t> chunk;
+    const auto length = static_cast<std::uint32_t>(data.size());
+    for (int shift = 24; shift >= 0; shift -= 8) chunk.push_back(static_cast<std::uint8_t>(length >> shift));
+    chunk.insert(chunk.end(), type.begin(), type.end());
+    chunk.insert(chunk.end(), data.begin(), data.end());
+    const auto crc = static_cast<std::uint32_t>(crc32(0, chunk.data() + 4, static_cast<uInt>(data.size() + 4)));
+    for (int shift = 24; shift >= 0; shift -= 8) chunk.push_back(static_cast<std::uint8_t>(crc >> shift));
+    return chunk;
+}
+
+// The bytes of a PNG file up to (not including) its first chunk of a type.
+std::size_t chunkOffset(const std::vector<std::uint8_t>& png, const std::string& type) {
+    std::size_t at = 8;
+    while (at + 8 <= png.size() && std::string(png.begin() + static_cast<long>(at) + 4,
+                                               png.begin() + static_cast<long>(at) + 8) != type) {
+        at += 12 + ((std::size_t{png[at]} << 24) | (std::size_t{png[at + 1]} << 16) | (std::size_t{png[at + 2]} << 8) |
+                    png[at + 3]);
+    }
+    return at;
+}
+
+std::vector<std::uint8_t> inserted(std::vector<std::uint8_t> png, const std::string& beforeType,
+                                   const std::vector<std::uint8_t>& bytes) {
+    png.insert(png.begin() + static_cast<long>(chunkOffset(png, beforeType)), bytes.begin(), bytes.end());
+    return png;
+}
+
+// A grey picture of one grey level written chunk by chunk, its image data
+// packed by zlib at the best level.
+std::vector<std::uint8_t> uniformGreyPng(std::uint32_t width, std::uint32_t height, int bitDepth) {
+    std::vector<std::uint8_t> header;
+    for (const std::uint32_t v : {width, height}) {
+        for (int shift = 24; shift >= 0; shift -= 8) header.push_back(static_cast<std::uint8_t>(v >> shift));
+    }
+    header.insert(header.end(), {static_cast<std::uint8_t>(bitDepth), 0, 0, 0, 0});
+    const std::size_t rowBytes = (static_cast<std::size_t>(width) * bitDepth + 7) / 8;
+    const std::vector<std::uint8_t> raw(height * (rowBytes + 1), 0);
+    std::vector<std::uint8_t> packed(compressBound(static_cast<uLong>(raw.size())));
+    uLongf packedSize = static_cast<uLongf>(packed.size());
+    EXPECT_EQ(compress2(packed.data(), &packedSize, raw.data(), static_cast<uLong>(raw.size()), 9), Z_OK);
+    packed.resize(packedSize);
+    std::vector<std::uint8_t> png{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    for (const auto& chunk : {pngChunk("IHDR", header), pngChunk("IDAT", packed), pngChunk("IEND", {})}) {
+        png.insert(png.end(), chunk.begin(), chunk.end());
+    }
+    return png;
 }
 
 TEST(PngLoader, RowsComeOutBottomUpWithRoundedGrey) {
@@ -170,6 +223,52 @@ TEST(PngLoader, CorruptTruncatedAndForeignFilesFail) {
 
     const auto bmp = testing::greyImageToBmp(testing::makeGreyImage(4, 4, [](int, int) { return 9; }));
     EXPECT_EQ(load(broken, bmp), 0);
+}
+
+TEST(PngLoader, AncillaryChunksAreSkippedUnread) {
+    const auto plain = makePng(rgbSpec(6, 4, [](int x, int y) { return static_cast<std::uint32_t>(x * 0x2A1B0C + y); }));
+    ImageBuffer expected;
+    ASSERT_EQ(load(expected, plain), 1);
+    const std::vector<std::uint8_t> text{'T', 'i', 't', 'l', 'e', 0, 'x'};
+    auto annotated = inserted(plain, "IDAT", pngChunk("tEXt", text));
+    annotated = inserted(annotated, "IDAT", pngChunk("gAMA", {0, 0, 0xB1, 0x8F}));
+    annotated = inserted(annotated, "IEND", pngChunk("tEXt", text));
+    ImageBuffer image;
+    ASSERT_EQ(load(image, annotated), 1);
+    EXPECT_EQ(std::memcmp(image.pixels.get(), expected.pixels.get(), 6 * 4 * 3), 0);
+
+    // A chunk that declares about 1.6 GB, before or after the image data, in a
+    // file of a few hundred bytes: the load fails on the missing bytes and
+    // never asks for memory of the declared size (the tests' allocator
+    // refuses anything above 1 GiB).
+    const std::vector<std::uint8_t> absurd{0x61, 0x00, 0x00, 0x00, 't', 'E', 'X', 't', 'a', 'b', 'c'};
+    for (const char* before : {"IDAT", "IEND"}) {
+        ImageBuffer broken;
+        EXPECT_EQ(load(broken, inserted(plain, before, absurd)), 0) << before;
+        EXPECT_EQ(broken.pixels, nullptr);
+    }
+}
+
+TEST(PngLoader, AHeaderPromisingMoreThanTheFileCanHoldIsRefusedUnread) {
+    // 2^26 grey pixels of 8 bits need at least 65 KB of compressed data.
+    auto huge = uniformGreyPng(8192, 8192, 8);
+    huge = std::vector<std::uint8_t>(huge.begin(), huge.begin() + static_cast<long>(chunkOffset(huge, "IDAT")));
+    const auto tail = pngChunk("IDAT", std::vector<std::uint8_t>(1000, 0));
+    huge.insert(huge.end(), tail.begin(), tail.end());
+    CapturingDiagnosticSink sink;
+    ScopedDiagnosticSink scope(sink);
+    ImageBuffer image;
+    EXPECT_EQ(loadPngMemory(image, huge.data(), huge.size()), 0);
+    EXPECT_EQ(image.pixels, nullptr);
+    EXPECT_EQ(sink.errors, "");  // refused before the image data was read
+
+    // The best packing zlib manages stays within the bound.
+    const auto black = uniformGreyPng(2048, 2048, 1);
+    ASSERT_LT(black.size(), 700u);
+    ImageBuffer packed;
+    ASSERT_EQ(loadPngMemory(packed, black.data(), black.size()), 1);
+    EXPECT_EQ(packed.width, 2048);
+    EXPECT_EQ(grey(packed, 2047, 2047), 0);
 }
 
 TEST(PngLoader, LibraryMessagesGoThroughTheDiagnosticSink) {

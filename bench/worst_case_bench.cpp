@@ -1,0 +1,73 @@
+// Decode time of 4000x3000 pictures that hold no symbol but make every stage
+// work: pure noise, a checkerboard of one-pixel squares, and many L shapes,
+// tiny ones and ones of a finder's size, each decoded from memory through decodeLoadedImage. The counter
+// "work" is the larger of the two passes' work in units of the search
+// allowance (kSearchWorkLimit), which the busy pictures reach.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "app/decode_driver.h"
+#include "app/diagnostics.h"
+#include "support/search_work.h"
+#include "support/worst_case_pictures.h"
+
+namespace {
+
+using namespace ternwick;
+
+constexpr int kWidth = 4000;
+constexpr int kHeight = 3000;
+
+void decodePicture(benchmark::State& state, const ImageBuffer& picture) {
+    const std::size_t bytes = static_cast<std::size_t>(kWidth) * kHeight * 3;
+    CapturingDiagnosticSink sink;
+    ScopedDiagnosticSink scoped(sink);
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto context = std::make_unique<DecodeContext>();
+        context->image.width = picture.width;
+        context->image.height = picture.height;
+        context->image.pixels.reset(new std::uint8_t[bytes]);
+        std::memcpy(context->image.pixels.get(), picture.pixels.get(), bytes);
+        testing::PassWork work;
+        context->attempts = &testing::measuringAttempts(work);
+        ResultFields fields;
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(decodeLoadedImage(fields, *context));
+        state.PauseTiming();
+        if (fields.decoded) state.SkipWithError("a symbol was decoded in a picture without one");
+        state.counters["work"] = static_cast<double>(std::max(work.firstPass, work.secondPass)) / kSearchWorkLimit;
+        context.reset();
+        sink.output.clear();
+        sink.errors.clear();
+        state.ResumeTiming();
+    }
+}
+
+void BM_DecodeNoise(benchmark::State& state) {
+    decodePicture(state, testing::noisePicture(kWidth, kHeight));
+}
+BENCHMARK(BM_DecodeNoise)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_DecodeCheckerboard(benchmark::State& state) {
+    decodePicture(state, testing::checkerboardPicture(kWidth, kHeight));
+}
+BENCHMARK(BM_DecodeCheckerboard)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_DecodeTinyLShapes(benchmark::State& state) {
+    decodePicture(state, testing::lShapesPicture(kWidth, kHeight));
+}
+BENCHMARK(BM_DecodeTinyLShapes)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Legs long enough for a finder leg, so that many candidates reach the side walks.
+void BM_DecodeFinderSizedLShapes(benchmark::State& state) {
+    decodePicture(state, testing::lShapesPicture(kWidth, kHeight, 30, 3, 40));
+}
+BENCHMARK(BM_DecodeFinderSizedLShapes)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,76 @@
+// The work allowance of a search pass: ordinary pictures stay far below it,
+// busy ones are cut short within it, and each pass has its own.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/decode_driver.h"
+#include "app/diagnostics.h"
+#include "image/bmp_reader.h"
+#include "image/png_loader.h"
+#include "locate/decode_trace.h"
+#include "support/search_work.h"
+#include "support/worst_case_pictures.h"
+
+namespace ternwick {
+namespace {
+
+struct Decoded {
+    ResultFields fields;
+    DecodeTrace trace;
+    testing::PassWork work;
+};
+
+std::unique_ptr<Decoded> decodeMeasured(ImageBuffer image, std::int64_t limit = kSearchWorkLimit) {
+    auto out = std::make_unique<Decoded>();
+    auto context = std::make_unique<DecodeContext>();
+    context->image = std::move(image);
+    context->attempts = &testing::measuringAttempts(out->work);
+    context->trace = &out->trace;
+    context->searchWorkLimit = limit;
+    CapturingDiagnosticSink sink;
+    ScopedDiagnosticSink scoped(sink);
+    decodeLoadedImage(out->fields, *context);
+    return out;
+}
+
+TEST(SearchWork, OrdinaryPicturesUseAFractionOfTheAllowance) {
+    const std::string folder = TERNWICK_SOURCE_DIR "/tests/data/reference/";
+    for (const char* name : {"upright-16x16.png", "rotated90-20x20.png", "light-on-dark-64x64.png",
+                             "rotated20-32x32-grey24.bmp"}) {
+        const std::string path = folder + name;
+        ImageBuffer image;
+        ASSERT_EQ(path.ends_with(".png") ? loadPngImage(image, path) : loadBmpImage(image, path), 1) << name;
+        const auto decoded = decodeMeasured(std::move(image));
+        EXPECT_TRUE(decoded->fields.decoded) << name;
+        EXPECT_EQ(decoded->trace.passesCutShort, 0) << name;
+        EXPECT_LT(decoded->work.firstPass, kSearchWorkLimit / 100) << name;
+        EXPECT_LT(decoded->work.secondPass, kSearchWorkLimit / 100) << name;
+    }
+}
+
+TEST(SearchWork, ABusyPictureIsCutShortNearTheAllowance) {
+    // A checkerboard of single pixels makes a finder at nearly every crossing.
+    constexpr std::int64_t kLimit = 150000;
+    const auto decoded = decodeMeasured(testing::checkerboardPicture(300, 200), kLimit);
+    EXPECT_FALSE(decoded->fields.decoded);
+    EXPECT_EQ(decoded->fields.statusText, "Failed!");
+    EXPECT_EQ(decoded->trace.passesCutShort, 2);
+    // A pass stops at the first crossing after the allowance is spent, so it
+    // overruns by at most one crossing's work.
+    for (const std::int64_t work : {decoded->work.firstPass, decoded->work.secondPass}) {
+        EXPECT_GE(work, kLimit);
+        EXPECT_LT(work, kLimit + 50000);
+    }
+}
+
+TEST(SearchWork, EachPassStartsWithTheWholeAllowance) {
+    const auto decoded = decodeMeasured(testing::checkerboardPicture(300, 200), 150000);
+    ASSERT_FALSE(decoded->work.atSecondPassStart.empty());
+    EXPECT_EQ(decoded->work.atSecondPassStart.front(), 0);
+}
+
+}  // namespace
+}  // namespace ternwick

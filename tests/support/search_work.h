@@ -1,0 +1,22 @@
+// Scan-line attempts that note how much of the search allowance each pass
+// spends, for the tests and the benchmark of the worst cases.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "app/decode_context.h"
+
+namespace ternwick::testing {
+
+struct PassWork {
+    std::int64_t firstPass = 0;   // the most work the pass had spent after any of its lines
+    std::int64_t secondPass = 0;
+    std::vector<std::int64_t> atSecondPassStart;  // work already spent when each second-pass line began
+};
+
+// The decoder's own attempts, noting their work into record until the next
+// call (one record per thread).
+const ScanLineAttempts& measuringAttempts(PassWork& record);
+
+}  // namespace ternwick::testing
