@@ -93,12 +93,14 @@ fuzz: fuzz-build
 	done; \
 	if [ $$status -ne 0 ]; then echo "fuzzing found something: see $(FUZZ_DIR)/findings"; fi; exit $$status
 
-# Folds what fuzzing added into the committed corpora, keeping only inputs
-# that reach something new.
+# Folds what fuzzing added into the committed corpora, keeping the fewest and
+# smallest inputs that together reach every branch reached so far (hit counts
+# are not told apart, which keeps the committed corpora small).
 fuzz-merge: fuzz-build
 	@for t in $(FUZZ_TARGETS); do \
 	  rm -rf fuzz/corpus/$$t.merged && mkdir -p fuzz/corpus/$$t.merged $(FUZZ_DIR)/corpus/$$t && \
-	  $(FUZZ_DIR)/fuzz/fuzz_$$t -merge=1 fuzz/corpus/$$t.merged fuzz/corpus/$$t $(FUZZ_DIR)/corpus/$$t && \
+	  $(FUZZ_DIR)/fuzz/fuzz_$$t -merge=1 -use_counters=0 \
+	    fuzz/corpus/$$t.merged fuzz/corpus/$$t $(FUZZ_DIR)/corpus/$$t && \
 	  rm -rf fuzz/corpus/$$t && mv fuzz/corpus/$$t.merged fuzz/corpus/$$t; \
 	done
 

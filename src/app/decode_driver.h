@@ -48,7 +48,11 @@ int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string pa
 // The driver's steps after loading, on the picture already in context.image
 // (width, height and pixels set): prefilter, both search passes, the result
 // fields, and the release of the picture. Returns what decodeImageFile returns.
-// Programs that have a picture in memory call this directly.
+// Programs that have a picture in memory call this directly; its pixels must
+// hold width * height * 3 bytes, laid out as the loaders lay them out. A
+// picture no loader would give (no pixels, a dimension of 0 or below, more
+// than kMaxImagePixels pixels) is released and reported like a file that
+// cannot be loaded.
 int decodeLoadedImage(ResultFields& fields, DecodeContext& context);
 
 // Distance between the scan lines of one dimension: 5 % of it, rounded half
