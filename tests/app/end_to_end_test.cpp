@@ -134,20 +134,20 @@ TEST(EndToEnd, EveryKindOfFileOfOneSymbol) {
 
     std::vector<std::pair<std::string, std::vector<std::uint8_t>>> files;
     for (const int bits : {1, 4, 8, 24}) {
-        testing::BmpSpec spec;
-        spec.width = width;
-        spec.height = height;
-        spec.bitCount = static_cast<std::uint16_t>(bits);
-        if (bits <= 8) spec.palette = {0x000000, 0xFFFFFF};
-        spec.pixel = [&, bits](int x, int yTop) -> std::uint32_t {
+        testing::BmpLayout layout;
+        layout.width = width;
+        layout.height = height;
+        layout.bitCount = static_cast<std::uint16_t>(bits);
+        if (bits <= 8) layout.palette = {0x000000, 0xFFFFFF};
+        layout.pixel = [&, bits](int x, int yTop) -> std::uint32_t {
             const std::uint32_t g = grey(x, yTop);
             if (bits <= 8) return g >= 128 ? 1u : 0u;
             return g * 0x010101u;
         };
-        files.emplace_back("depth" + std::to_string(bits) + ".bmp", testing::makeBmp(spec));
+        files.emplace_back("depth" + std::to_string(bits) + ".bmp", testing::makeBmp(layout));
         if (bits == 24) {
-            spec.topDown = true;
-            files.emplace_back("topdown.bmp", testing::makeBmp(spec));
+            layout.topDown = true;
+            files.emplace_back("topdown.bmp", testing::makeBmp(layout));
         }
     }
     auto pngRows = [&](int bytesPerSample, int channels, bool alpha) {
@@ -179,16 +179,16 @@ TEST(EndToEnd, EveryKindOfFileOfOneSymbol) {
                                 PngKind{"rgba16.png", PNG_COLOR_TYPE_RGB_ALPHA, 16, 3, true, false},
                                 PngKind{"greyalpha.png", PNG_COLOR_TYPE_GRAY_ALPHA, 8, 1, true, false},
                                 PngKind{"interlaced.png", PNG_COLOR_TYPE_GRAY, 8, 1, false, true}}) {
-        testing::PngSpec spec;
-        spec.width = static_cast<std::uint32_t>(width);
-        spec.height = static_cast<std::uint32_t>(height);
-        spec.colourType = kind.colourType;
-        spec.bitDepth = kind.bitDepth;
-        spec.interlaced = kind.interlaced;
-        spec.rows = pngRows(kind.bitDepth / 8, kind.channels, kind.alpha);
-        files.emplace_back(kind.name, testing::makePng(spec));
+        testing::PngLayout layout;
+        layout.width = static_cast<std::uint32_t>(width);
+        layout.height = static_cast<std::uint32_t>(height);
+        layout.colourType = kind.colourType;
+        layout.bitDepth = kind.bitDepth;
+        layout.interlaced = kind.interlaced;
+        layout.rows = pngRows(kind.bitDepth / 8, kind.channels, kind.alpha);
+        files.emplace_back(kind.name, testing::makePng(layout));
     }
-    testing::PngSpec palette;
+    testing::PngLayout palette;
     palette.width = static_cast<std::uint32_t>(width);
     palette.height = static_cast<std::uint32_t>(height);
     palette.colourType = PNG_COLOR_TYPE_PALETTE;

@@ -9,7 +9,7 @@
 namespace ternwick {
 namespace {
 
-using testing::BmpSpec;
+using testing::BmpLayout;
 using testing::makeBmp;
 
 int load(ImageBuffer& image, const std::vector<std::uint8_t>& bytes) {
@@ -18,18 +18,18 @@ int load(ImageBuffer& image, const std::vector<std::uint8_t>& bytes) {
 
 std::uint8_t grey(const ImageBuffer& image, int x, int y) { return greyAt(image, x, y); }
 
-BmpSpec rgbSpec(int width, int height, std::function<std::uint32_t(int, int)> pixel) {
-    BmpSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.bitCount = 24;
-    spec.pixel = std::move(pixel);
-    return spec;
+BmpLayout rgbLayout(int width, int height, std::function<std::uint32_t(int, int)> pixel) {
+    BmpLayout layout;
+    layout.width = width;
+    layout.height = height;
+    layout.bitCount = 24;
+    layout.pixel = std::move(pixel);
+    return layout;
 }
 
 TEST(BmpReader, TwentyFourBitRowsArePaddedAndBottomUp) {
     // 3 pixels of 3 bytes: 9 bytes and 3 of padding a row.
-    const auto bytes = makeBmp(rgbSpec(3, 2, [](int x, int yTop) {
+    const auto bytes = makeBmp(rgbLayout(3, 2, [](int x, int yTop) {
         const std::uint32_t g = yTop == 1 ? 10u * (x + 1) : 200u;
         return (g << 16) | (g << 8) | g;
     }));
@@ -50,7 +50,7 @@ TEST(BmpReader, TwentyFourBitRowsArePaddedAndBottomUp) {
 TEST(BmpReader, GreyIsTheTruncatedWeightedMean) {
     const std::uint32_t colours[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0x000000};
     const std::uint8_t expected[] = {76, 149, 29, 255, 0};
-    const auto bytes = makeBmp(rgbSpec(5, 1, [&](int x, int) { return colours[x]; }));
+    const auto bytes = makeBmp(rgbLayout(5, 1, [&](int x, int) { return colours[x]; }));
     ImageBuffer image;
     ASSERT_EQ(load(image, bytes), 1);
     for (int x = 0; x < 5; ++x) EXPECT_EQ(grey(image, x, 0), expected[x]) << x;
@@ -58,19 +58,19 @@ TEST(BmpReader, GreyIsTheTruncatedWeightedMean) {
 
 TEST(BmpReader, TopDownFilesGiveTheSamePicture) {
     auto pattern = [](int x, int yTop) { return static_cast<std::uint32_t>(((x * 31 + yTop * 17) % 256) * 0x010101); };
-    BmpSpec spec = rgbSpec(7, 5, pattern);
+    BmpLayout layout = rgbLayout(7, 5, pattern);
     ImageBuffer bottomUp;
-    ASSERT_EQ(load(bottomUp, makeBmp(spec)), 1);
-    spec.topDown = true;
+    ASSERT_EQ(load(bottomUp, makeBmp(layout)), 1);
+    layout.topDown = true;
     ImageBuffer topDown;
-    ASSERT_EQ(load(topDown, makeBmp(spec)), 1);
+    ASSERT_EQ(load(topDown, makeBmp(layout)), 1);
     ASSERT_EQ(topDown.height, 5);
     EXPECT_EQ(0, std::memcmp(bottomUp.pixels.get(), topDown.pixels.get(), 7 * 5 * 3));
     EXPECT_EQ(grey(topDown, 0, 4), pattern(0, 0) & 0xFF);
 }
 
 TEST(BmpReader, PaletteDepthsLookUpTheirEntries) {
-    BmpSpec one;
+    BmpLayout one;
     one.width = 10;
     one.height = 2;
     one.bitCount = 1;
@@ -82,7 +82,7 @@ TEST(BmpReader, PaletteDepthsLookUpTheirEntries) {
     EXPECT_EQ(grey(image, 1, 0), (9798 * 0x10 + 19235 * 0x20 + 3735 * 0x30) / 32768);
     EXPECT_EQ(grey(image, 9, 1), 255);
 
-    BmpSpec four;
+    BmpLayout four;
     four.width = 3;
     four.height = 1;
     four.bitCount = 4;
@@ -93,7 +93,7 @@ TEST(BmpReader, PaletteDepthsLookUpTheirEntries) {
     EXPECT_EQ(grey(image, 1, 0), 0x22);
     EXPECT_EQ(grey(image, 2, 0), 0x33);
 
-    BmpSpec eight;
+    BmpLayout eight;
     eight.width = 4;
     eight.height = 1;
     eight.bitCount = 8;
@@ -105,34 +105,34 @@ TEST(BmpReader, PaletteDepthsLookUpTheirEntries) {
 
 TEST(BmpReader, PaletteFollowsLongerInformationHeaders) {
     for (std::uint32_t headerSize : {108u, 124u}) {
-        BmpSpec spec;
-        spec.width = 4;
-        spec.height = 2;
-        spec.bitCount = 8;
-        spec.infoHeaderSize = headerSize;
-        spec.palette = {0x000000, 0x808080, 0xFFFFFF};
-        spec.pixel = [](int x, int) { return static_cast<std::uint32_t>(x % 3); };
+        BmpLayout layout;
+        layout.width = 4;
+        layout.height = 2;
+        layout.bitCount = 8;
+        layout.infoHeaderSize = headerSize;
+        layout.palette = {0x000000, 0x808080, 0xFFFFFF};
+        layout.pixel = [](int x, int) { return static_cast<std::uint32_t>(x % 3); };
         ImageBuffer image;
-        ASSERT_EQ(load(image, makeBmp(spec)), 1) << headerSize;
+        ASSERT_EQ(load(image, makeBmp(layout)), 1) << headerSize;
         EXPECT_EQ(grey(image, 1, 0), 128) << headerSize;
         EXPECT_EQ(grey(image, 2, 1), 255) << headerSize;
     }
 }
 
 TEST(BmpReader, SixteenBitChannelsAreUsedUnscaled) {
-    BmpSpec spec;
-    spec.width = 2;
-    spec.height = 1;
-    spec.bitCount = 16;
-    spec.pixel = [](int x, int) { return x == 0 ? 0x7FFFu : 0x001Fu; };
+    BmpLayout layout;
+    layout.width = 2;
+    layout.height = 1;
+    layout.bitCount = 16;
+    layout.pixel = [](int x, int) { return x == 0 ? 0x7FFFu : 0x001Fu; };
     ImageBuffer image;
-    ASSERT_EQ(load(image, makeBmp(spec)), 1);
+    ASSERT_EQ(load(image, makeBmp(layout)), 1);
     EXPECT_EQ(grey(image, 0, 0), 31);
     EXPECT_EQ(grey(image, 1, 0), 3735 * 31 / 32768);
 }
 
 TEST(BmpReader, ZeroSizeImageFieldIsComputedFromTheStride) {
-    auto bytes = makeBmp(rgbSpec(5, 3, [](int, int) { return 0x404040u; }));
+    auto bytes = makeBmp(rgbLayout(5, 3, [](int, int) { return 0x404040u; }));
     for (int i = 34; i < 38; ++i) bytes[i] = 0;
     ImageBuffer image;
     ASSERT_EQ(load(image, bytes), 1);
@@ -145,7 +145,7 @@ void set32(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint32_t v) {
 }
 
 TEST(BmpReader, BadFilesFailCleanly) {
-    const auto good = makeBmp(rgbSpec(4, 4, [](int, int) { return 0x808080u; }));
+    const auto good = makeBmp(rgbLayout(4, 4, [](int, int) { return 0x808080u; }));
     ImageBuffer probe;
     ASSERT_EQ(load(probe, good), 1);
 
@@ -180,20 +180,20 @@ TEST(BmpReader, BadFilesFailCleanly) {
 }
 
 TEST(BmpReader, PaletteIndexBeyondTheFilesPaletteFails) {
-    BmpSpec spec;
-    spec.width = 4;
-    spec.height = 1;
-    spec.bitCount = 8;
-    spec.palette = {0, 0xFFFFFF};
-    spec.pixel = [](int x, int) { return static_cast<std::uint32_t>(x); };
+    BmpLayout layout;
+    layout.width = 4;
+    layout.height = 1;
+    layout.bitCount = 8;
+    layout.palette = {0, 0xFFFFFF};
+    layout.pixel = [](int x, int) { return static_cast<std::uint32_t>(x); };
     ImageBuffer image;
-    EXPECT_EQ(load(image, makeBmp(spec)), 0);
-    spec.pixel = [](int x, int) { return static_cast<std::uint32_t>(x % 2); };
-    EXPECT_EQ(load(image, makeBmp(spec)), 1);
+    EXPECT_EQ(load(image, makeBmp(layout)), 0);
+    layout.pixel = [](int x, int) { return static_cast<std::uint32_t>(x % 2); };
+    EXPECT_EQ(load(image, makeBmp(layout)), 1);
 }
 
 TEST(BmpReader, PathAndMemoryLoadersAgree) {
-    const auto bytes = makeBmp(rgbSpec(6, 4, [](int x, int y) { return static_cast<std::uint32_t>((x * 40 + y) * 0x010101); }));
+    const auto bytes = makeBmp(rgbLayout(6, 4, [](int x, int y) { return static_cast<std::uint32_t>((x * 40 + y) * 0x010101); }));
     const std::string path = testing::scratchDirectory() + "/picture.bmp";
     testing::writeFile(path, bytes);
     ImageBuffer fromFile;

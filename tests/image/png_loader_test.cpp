@@ -15,7 +15,7 @@ namespace ternwick {
 namespace {
 
 using testing::makePng;
-using testing::PngSpec;
+using testing::PngLayout;
 
 int load(ImageBuffer& image, const std::vector<std::uint8_t>& bytes) {
     CapturingDiagnosticSink quiet;
@@ -25,12 +25,12 @@ int load(ImageBuffer& image, const std::vector<std::uint8_t>& bytes) {
 
 std::uint8_t grey(const ImageBuffer& image, int x, int y) { return greyAt(image, x, y); }
 
-PngSpec rgbSpec(std::uint32_t width, std::uint32_t height, std::function<std::uint32_t(int, int)> colour,
+PngLayout rgbLayout(std::uint32_t width, std::uint32_t height, std::function<std::uint32_t(int, int)> colour,
                 bool alpha = false) {
-    PngSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.colourType = alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
+    PngLayout layout;
+    layout.width = width;
+    layout.height = height;
+    layout.colourType = alpha ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
     for (std::uint32_t y = 0; y < height; ++y) {
         std::vector<std::uint8_t> row;
         for (std::uint32_t x = 0; x < width; ++x) {
@@ -40,9 +40,9 @@ PngSpec rgbSpec(std::uint32_t width, std::uint32_t height, std::function<std::ui
             row.push_back(static_cast<std::uint8_t>(c));
             if (alpha) row.push_back(static_cast<std::uint8_t>(x * 70));
         }
-        spec.rows.push_back(row);
+        layout.rows.push_back(row);
     }
-    return spec;
+    return layout;
 }
 
 // A chunk: length, type, data and checksum.
@@ -98,7 +98,7 @@ std::vector<std::uint8_t> uniformGreyPng(std::uint32_t width, std::uint32_t heig
 TEST(PngLoader, RowsComeOutBottomUpWithRoundedGrey) {
     const std::uint32_t colours[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0x000000};
     const std::uint8_t expected[] = {76, 150, 29, 255, 0};
-    const auto png = makePng(rgbSpec(5, 2, [&](int x, int y) { return y == 0 ? colours[x] : 0x0A0A0Au; }));
+    const auto png = makePng(rgbLayout(5, 2, [&](int x, int y) { return y == 0 ? colours[x] : 0x0A0A0Au; }));
     ImageBuffer image;
     ASSERT_EQ(load(image, png), 1);
     EXPECT_EQ(image.width, 5);
@@ -112,12 +112,12 @@ TEST(PngLoader, RowsComeOutBottomUpWithRoundedGrey) {
 TEST(PngLoader, AlphaAndSixteenBitSamplesReduceToTheRgbPicture) {
     auto colour = [](int x, int y) { return static_cast<std::uint32_t>((x * 50 + y * 9) * 0x010203 & 0xFFFFFF); };
     ImageBuffer plain;
-    ASSERT_EQ(load(plain, makePng(rgbSpec(4, 3, colour))), 1);
+    ASSERT_EQ(load(plain, makePng(rgbLayout(4, 3, colour))), 1);
     ImageBuffer withAlpha;
-    ASSERT_EQ(load(withAlpha, makePng(rgbSpec(4, 3, colour, true))), 1);
+    ASSERT_EQ(load(withAlpha, makePng(rgbLayout(4, 3, colour, true))), 1);
     EXPECT_EQ(0, std::memcmp(plain.pixels.get(), withAlpha.pixels.get(), 4 * 3 * 3));
 
-    PngSpec wide = rgbSpec(4, 3, colour);
+    PngLayout wide = rgbLayout(4, 3, colour);
     wide.bitDepth = 16;
     for (auto& row : wide.rows) {
         std::vector<std::uint8_t> doubled;
@@ -134,11 +134,11 @@ TEST(PngLoader, AlphaAndSixteenBitSamplesReduceToTheRgbPicture) {
 
 TEST(PngLoader, GreyOfEveryDepthKeepsItsSamples) {
     for (int depth : {1, 2, 4, 8, 16}) {
-        PngSpec spec;
-        spec.width = 9;
-        spec.height = 2;
-        spec.colourType = PNG_COLOR_TYPE_GRAY;
-        spec.bitDepth = depth;
+        PngLayout layout;
+        layout.width = 9;
+        layout.height = 2;
+        layout.colourType = PNG_COLOR_TYPE_GRAY;
+        layout.bitDepth = depth;
         const int maxSample = (1 << std::min(depth, 8)) - 1;
         std::vector<int> samples;
         for (int x = 0; x < 9; ++x) samples.push_back((x * 37) % (maxSample + 1));
@@ -154,10 +154,10 @@ TEST(PngLoader, GreyOfEveryDepthKeepsItsSamples) {
                     row[bit / 8] |= static_cast<std::uint8_t>(samples[x] << (8 - depth - bit % 8));
                 }
             }
-            spec.rows.push_back(row);
+            layout.rows.push_back(row);
         }
         ImageBuffer image;
-        ASSERT_EQ(load(image, makePng(spec)), 1) << depth;
+        ASSERT_EQ(load(image, makePng(layout)), 1) << depth;
         for (int x = 0; x < 9; ++x) {
             // Low depths are widened by replicating their bits across the byte.
             const int expected = depth >= 8 ? samples[x] : samples[x] * 255 / maxSample;
@@ -167,37 +167,37 @@ TEST(PngLoader, GreyOfEveryDepthKeepsItsSamples) {
 }
 
 TEST(PngLoader, GreyWithAlphaAndInterlacedPictures) {
-    PngSpec spec;
-    spec.width = 11;
-    spec.height = 9;
-    spec.colourType = PNG_COLOR_TYPE_GRAY_ALPHA;
+    PngLayout layout;
+    layout.width = 11;
+    layout.height = 9;
+    layout.colourType = PNG_COLOR_TYPE_GRAY_ALPHA;
     for (std::uint32_t y = 0; y < 9; ++y) {
         std::vector<std::uint8_t> row;
         for (std::uint32_t x = 0; x < 11; ++x) {
             row.push_back(static_cast<std::uint8_t>(x * 20 + y));
             row.push_back(static_cast<std::uint8_t>(y * 25));
         }
-        spec.rows.push_back(row);
+        layout.rows.push_back(row);
     }
     ImageBuffer image;
-    ASSERT_EQ(load(image, makePng(spec)), 1);
-    spec.interlaced = true;
+    ASSERT_EQ(load(image, makePng(layout)), 1);
+    layout.interlaced = true;
     ImageBuffer interlaced;
-    ASSERT_EQ(load(interlaced, makePng(spec)), 1);
+    ASSERT_EQ(load(interlaced, makePng(layout)), 1);
     EXPECT_EQ(0, std::memcmp(image.pixels.get(), interlaced.pixels.get(), 11 * 9 * 3));
     EXPECT_EQ(grey(image, 10, 8), 200);  // top row of the file, x = 10
 }
 
 TEST(PngLoader, PaletteWithTransparencyLoadsItsColours) {
-    PngSpec spec;
-    spec.width = 4;
-    spec.height = 1;
-    spec.colourType = PNG_COLOR_TYPE_PALETTE;
-    spec.palette = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
-    spec.transparency = {0, 128, 255, 10};
-    spec.rows = {{0, 1, 2, 3}};
+    PngLayout layout;
+    layout.width = 4;
+    layout.height = 1;
+    layout.colourType = PNG_COLOR_TYPE_PALETTE;
+    layout.palette = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF};
+    layout.transparency = {0, 128, 255, 10};
+    layout.rows = {{0, 1, 2, 3}};
     ImageBuffer image;
-    ASSERT_EQ(load(image, makePng(spec)), 1);
+    ASSERT_EQ(load(image, makePng(layout)), 1);
     EXPECT_EQ(grey(image, 0, 0), 76);
     EXPECT_EQ(grey(image, 1, 0), 150);
     EXPECT_EQ(grey(image, 2, 0), 29);
@@ -205,7 +205,7 @@ TEST(PngLoader, PaletteWithTransparencyLoadsItsColours) {
 }
 
 TEST(PngLoader, CorruptTruncatedAndForeignFilesFail) {
-    const auto good = makePng(rgbSpec(16, 16, [](int x, int y) { return static_cast<std::uint32_t>(x * y * 997); }));
+    const auto good = makePng(rgbLayout(16, 16, [](int x, int y) { return static_cast<std::uint32_t>(x * y * 997); }));
     ImageBuffer image;
     ASSERT_EQ(load(image, good), 1);
 
@@ -226,7 +226,7 @@ TEST(PngLoader, CorruptTruncatedAndForeignFilesFail) {
 }
 
 TEST(PngLoader, AncillaryChunksAreSkippedUnread) {
-    const auto plain = makePng(rgbSpec(6, 4, [](int x, int y) { return static_cast<std::uint32_t>(x * 0x2A1B0C + y); }));
+    const auto plain = makePng(rgbLayout(6, 4, [](int x, int y) { return static_cast<std::uint32_t>(x * 0x2A1B0C + y); }));
     ImageBuffer expected;
     ASSERT_EQ(load(expected, plain), 1);
     const std::vector<std::uint8_t> text{'T', 'i', 't', 'l', 'e', 0, 'x'};
@@ -272,7 +272,7 @@ TEST(PngLoader, AHeaderPromisingMoreThanTheFileCanHoldIsRefusedUnread) {
 }
 
 TEST(PngLoader, LibraryMessagesGoThroughTheDiagnosticSink) {
-    auto bad = makePng(rgbSpec(8, 8, [](int, int) { return 0u; }));
+    auto bad = makePng(rgbLayout(8, 8, [](int, int) { return 0u; }));
     bad[bad.size() / 2] ^= 0xFF;
     CapturingDiagnosticSink sink;
     ScopedDiagnosticSink scope(sink);
@@ -283,7 +283,7 @@ TEST(PngLoader, LibraryMessagesGoThroughTheDiagnosticSink) {
 }
 
 TEST(PngLoader, PathLoaderReadsFilesAndRefusesMissingOnes) {
-    const auto png = makePng(rgbSpec(3, 3, [](int x, int) { return x * 0x404040u; }));
+    const auto png = makePng(rgbLayout(3, 3, [](int x, int) { return x * 0x404040u; }));
     const std::string path = testing::scratchDirectory() + "/picture.png";
     testing::writeFile(path, png);
     ImageBuffer image;

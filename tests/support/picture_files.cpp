@@ -24,37 +24,37 @@ std::uint32_t bmpStride(std::int32_t width, int bitCount) {
     return ((static_cast<std::uint32_t>(bitCount) * static_cast<std::uint32_t>(width) + 7) / 8 + 3) / 4 * 4;
 }
 
-std::vector<std::uint8_t> makeBmp(const BmpSpec& spec) {
-    const std::uint32_t stride = bmpStride(spec.width, spec.bitCount);
-    const std::uint32_t paletteBytes = static_cast<std::uint32_t>(spec.palette.size()) * 4;
-    const std::uint32_t offBits = 14 + spec.infoHeaderSize + paletteBytes;
-    const std::uint32_t imageBytes = stride * static_cast<std::uint32_t>(spec.height);
+std::vector<std::uint8_t> makeBmp(const BmpLayout& layout) {
+    const std::uint32_t stride = bmpStride(layout.width, layout.bitCount);
+    const std::uint32_t paletteBytes = static_cast<std::uint32_t>(layout.palette.size()) * 4;
+    const std::uint32_t offBits = 14 + layout.infoHeaderSize + paletteBytes;
+    const std::uint32_t imageBytes = stride * static_cast<std::uint32_t>(layout.height);
     std::vector<std::uint8_t> out(offBits + imageBytes, 0);
     out[0] = 'B';
     out[1] = 'M';
     put32(out, 2, static_cast<std::uint32_t>(out.size()));
     put32(out, 10, offBits);
-    put32(out, 14, spec.infoHeaderSize);
-    put32(out, 18, static_cast<std::uint32_t>(spec.width));
-    put32(out, 22, static_cast<std::uint32_t>(spec.topDown ? -spec.height : spec.height));
+    put32(out, 14, layout.infoHeaderSize);
+    put32(out, 18, static_cast<std::uint32_t>(layout.width));
+    put32(out, 22, static_cast<std::uint32_t>(layout.topDown ? -layout.height : layout.height));
     put16(out, 26, 1);
-    put16(out, 28, spec.bitCount);
-    put32(out, 30, spec.compression);
+    put16(out, 28, layout.bitCount);
+    put32(out, 30, layout.compression);
     put32(out, 34, imageBytes);
-    put32(out, 46, static_cast<std::uint32_t>(spec.palette.size()));
-    for (std::size_t e = 0; e < spec.palette.size(); ++e) {
-        const std::uint32_t rgb = spec.palette[e];
-        const std::size_t at = 14 + spec.infoHeaderSize + e * 4;
+    put32(out, 46, static_cast<std::uint32_t>(layout.palette.size()));
+    for (std::size_t e = 0; e < layout.palette.size(); ++e) {
+        const std::uint32_t rgb = layout.palette[e];
+        const std::size_t at = 14 + layout.infoHeaderSize + e * 4;
         out[at] = static_cast<std::uint8_t>(rgb);
         out[at + 1] = static_cast<std::uint8_t>(rgb >> 8);
         out[at + 2] = static_cast<std::uint8_t>(rgb >> 16);
     }
-    for (int yTop = 0; yTop < spec.height; ++yTop) {
-        const int stored = spec.topDown ? yTop : spec.height - 1 - yTop;
+    for (int yTop = 0; yTop < layout.height; ++yTop) {
+        const int stored = layout.topDown ? yTop : layout.height - 1 - yTop;
         const std::size_t rowAt = offBits + static_cast<std::size_t>(stored) * stride;
-        for (int x = 0; x < spec.width; ++x) {
-            const std::uint32_t v = spec.pixel(x, yTop);
-            switch (spec.bitCount) {
+        for (int x = 0; x < layout.width; ++x) {
+            const std::uint32_t v = layout.pixel(x, yTop);
+            switch (layout.bitCount) {
                 case 1: out[rowAt + x / 8] |= static_cast<std::uint8_t>((v & 1u) << (7 - x % 8)); break;
                 case 4: out[rowAt + x / 2] |= static_cast<std::uint8_t>((v & 15u) << (x % 2 == 0 ? 4 : 0)); break;
                 case 8: out[rowAt + x] = static_cast<std::uint8_t>(v); break;
@@ -80,7 +80,7 @@ void flushNothing(png_structp) {}
 
 }  // namespace
 
-std::vector<std::uint8_t> makePng(const PngSpec& spec) {
+std::vector<std::uint8_t> makePng(const PngLayout& layout) {
     std::vector<std::uint8_t> out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -89,20 +89,20 @@ std::vector<std::uint8_t> makePng(const PngSpec& spec) {
         throw std::runtime_error("PNG writing failed");
     }
     png_set_write_fn(png, &out, appendToVector, flushNothing);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.bitDepth, spec.colourType,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_IHDR(png, info, layout.width, layout.height, layout.bitDepth, layout.colourType,
+                 layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
     std::vector<png_color> palette;
-    for (const std::uint32_t rgb : spec.palette) {
+    for (const std::uint32_t rgb : layout.palette) {
         palette.push_back(png_color{static_cast<png_byte>(rgb >> 16), static_cast<png_byte>(rgb >> 8),
                                     static_cast<png_byte>(rgb)});
     }
     if (!palette.empty()) png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
-    if (!spec.transparency.empty()) {
-        png_set_tRNS(png, info, spec.transparency.data(), static_cast<int>(spec.transparency.size()), nullptr);
+    if (!layout.transparency.empty()) {
+        png_set_tRNS(png, info, layout.transparency.data(), static_cast<int>(layout.transparency.size()), nullptr);
     }
     std::vector<png_bytep> rows;
-    std::vector<std::vector<std::uint8_t>> copies = spec.rows;
+    std::vector<std::vector<std::uint8_t>> copies = layout.rows;
     for (auto& row : copies) rows.push_back(row.data());
     png_set_rows(png, info, rows.data());
     png_write_png(png, info, PNG_TRANSFORM_IDENTITY, nullptr);
@@ -127,30 +127,30 @@ ImageBuffer makeGreyImage(int width, int height, const std::function<std::uint8_
 }
 
 std::vector<std::uint8_t> greyImageToPng(const ImageBuffer& image) {
-    PngSpec spec;
-    spec.width = static_cast<std::uint32_t>(image.width);
-    spec.height = static_cast<std::uint32_t>(image.height);
-    spec.colourType = PNG_COLOR_TYPE_GRAY;
-    spec.bitDepth = 8;
+    PngLayout layout;
+    layout.width = static_cast<std::uint32_t>(image.width);
+    layout.height = static_cast<std::uint32_t>(image.height);
+    layout.colourType = PNG_COLOR_TYPE_GRAY;
+    layout.bitDepth = 8;
     for (int yTop = 0; yTop < image.height; ++yTop) {
         const int y = image.height - 1 - yTop;
-        std::vector<std::uint8_t> row(spec.width);
+        std::vector<std::uint8_t> row(layout.width);
         for (int x = 0; x < image.width; ++x) row[x] = greyAt(image, x, y);
-        spec.rows.push_back(std::move(row));
+        layout.rows.push_back(std::move(row));
     }
-    return makePng(spec);
+    return makePng(layout);
 }
 
 std::vector<std::uint8_t> greyImageToBmp(const ImageBuffer& image) {
-    BmpSpec spec;
-    spec.width = image.width;
-    spec.height = image.height;
-    spec.bitCount = 24;
-    spec.pixel = [&image](int x, int yTop) {
+    BmpLayout layout;
+    layout.width = image.width;
+    layout.height = image.height;
+    layout.bitCount = 24;
+    layout.pixel = [&image](int x, int yTop) {
         const std::uint32_t g = greyAt(image, x, image.height - 1 - yTop);
         return (g << 16) | (g << 8) | g;
     };
-    return makeBmp(spec);
+    return makeBmp(layout);
 }
 
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {

@@ -13,7 +13,7 @@ namespace ternwick::testing {
 // A BMP file. pixel(x, yTop) gives the stored value of the pixel in column x,
 // row yTop counted from the top of the picture: a palette index for 1, 4 and 8
 // bits, 0xRRGGBB for 24 bits, the raw 16-bit word for 16 bits.
-struct BmpSpec {
+struct BmpLayout {
     std::int32_t width = 1;
     std::int32_t height = 1;           // always positive here; see topDown
     std::uint16_t bitCount = 24;
@@ -23,14 +23,14 @@ struct BmpSpec {
     std::uint32_t compression = 0;
     std::function<std::uint32_t(int x, int yTop)> pixel;
 };
-std::vector<std::uint8_t> makeBmp(const BmpSpec& spec);
+std::vector<std::uint8_t> makeBmp(const BmpLayout& layout);
 
 // Row stride of a BMP row.
 std::uint32_t bmpStride(std::int32_t width, int bitCount);
 
 // A PNG file written by the PNG library. rows are given top row first, each
 // packed as the file stores it (samples of bitDepth bits, big-endian for 16).
-struct PngSpec {
+struct PngLayout {
     std::uint32_t width = 1;
     std::uint32_t height = 1;
     int colourType = 2;   // PNG_COLOR_TYPE_*
@@ -40,7 +40,7 @@ struct PngSpec {
     std::vector<std::uint8_t> transparency;   // tRNS alpha of the palette entries
     bool interlaced = false;
 };
-std::vector<std::uint8_t> makePng(const PngSpec& spec);
+std::vector<std::uint8_t> makePng(const PngLayout& layout);
 
 // A grey ImageBuffer written as an 8-bit grey PNG or a 24-bit BMP.
 std::vector<std::uint8_t> greyImageToPng(const ImageBuffer& image);
