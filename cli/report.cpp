@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/hex_text.h"
 #include "trace_report.h"
 
 namespace ternwick {
@@ -95,17 +96,6 @@ bool isValidUtf8(std::string_view bytes) {
     return true;
 }
 
-std::string hexOf(const std::vector<std::uint8_t>& bytes) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(bytes.size() * 2);
-    for (const std::uint8_t b : bytes) {
-        out += digits[b >> 4];
-        out += digits[b & 0x0F];
-    }
-    return out;
-}
-
 namespace {
 
 // The text field as shown: a decoded message is always escaped; otherwise the
@@ -126,7 +116,7 @@ std::string formatReportText(const FileReport& report) {
     out += "  Text:    " + shownText(report) + "\n";
     out += "  Hex:     " + report.fields.hexText + "\n";
     out += "  Time:    " + report.timeText + "\n";
-    out += "  Message: " + hexOf(report.fields.message) + "\n";
+    out += "  Message: " + hexOf(report.fields.message.data(), report.fields.message.size()) + "\n";
     if (report.traced) out += formatTraceText(report.trace);
     return out;
 }
@@ -141,7 +131,7 @@ nlohmann::ordered_json reportJson(const FileReport& report) {
     j["text"] = jsonText(f.asciiText);
     j["hex"] = f.hexText;
     j["time"] = report.timeText;
-    j["message_hex"] = hexOf(f.message);
+    j["message_hex"] = hexOf(f.message.data(), f.message.size());
     j["size"] = f.symbolSize > 0 ? std::to_string(f.symbolSize) + "x" + std::to_string(f.symbolSize) : "";
     j["load_ms"] = f.loadMs;
     j["decode_ms"] = f.decodeMs;

@@ -33,9 +33,6 @@ std::string escapeBytes(std::string_view bytes);
 // True when the bytes are well-formed UTF-8.
 bool isValidUtf8(std::string_view bytes);
 
-// Upper-case hexadecimal of all bytes.
-std::string hexOf(const std::vector<std::uint8_t>& bytes);
-
 // The human-readable block of one file.
 std::string formatReportText(const FileReport& report);
 

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "app/hex_text.h"
+
 namespace ternwick {
 namespace {
 
@@ -64,15 +66,6 @@ Json walkJson(const EdgeWalkRecord& w) {
     return j;
 }
 
-std::string hex(const std::vector<std::uint8_t>& bytes, bool upper) {
-    std::string out;
-    char digits[3];
-    for (const std::uint8_t b : bytes) {
-        std::snprintf(digits, sizeof digits, upper ? "%02X" : "%02x", b);
-        out += digits;
-    }
-    return out;
-}
 
 }  // namespace
 
@@ -118,10 +111,10 @@ nlohmann::ordered_json traceJson(const DecodeTrace& trace) {
     j["sizeIndex"] = c.sizeIndex;
     j["symbolSize"] = c.symbolSize;
     j["erasures"] = c.erasures;
-    j["raw_codewords_head"] = hex(c.rawCodewordsHead, false);
+    j["raw_codewords_head"] = hexOf(c.rawCodewordsHead.data(), c.rawCodewordsHead.size(), false);
     j["rs"] = c.correction;
     j["fail"] = c.failedStage.empty() ? Json(nullptr) : Json(c.failedStage);
-    j["message_hex"] = hex(c.message, true);
+    j["message_hex"] = hexOf(c.message.data(), c.message.size());
     j["rejected"] = Json{{"rows", trace.rejectedRows}, {"cols", trace.rejectedColumns}};
     list.push_back(j);
     return list;
@@ -191,7 +184,7 @@ std::string formatTraceText(const DecodeTrace& trace) {
     }
     if (c.sizeRan) {
         add("size index %d (%dx%d), %d erasures, first codewords %s", c.sizeIndex, c.symbolSize, c.symbolSize,
-            c.erasures, hex(c.rawCodewordsHead, false).c_str());
+            c.erasures, hexOf(c.rawCodewordsHead.data(), c.rawCodewordsHead.size(), false).c_str());
         add("correction: %s", c.correction.empty() ? "not reached" : c.correction.c_str());
     }
     if (!c.failedStage.empty()) add("failed at: %s", c.failedStage.c_str());

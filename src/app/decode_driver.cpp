@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "app/hex_text.h"
 #include "image/bmp_reader.h"
 #include "image/png_loader.h"
 #include "locate/decode_trace.h"
@@ -43,8 +44,6 @@ void runSchedule(DecodeContext& context, int (*attempt)(DecodeContext&, int, int
     scanLines(context, attempt, columnStep, rowStep);
     if (context.trace != nullptr && context.searchWork >= context.searchWorkLimit) ++context.trace->passesCutShort;
 }
-
-char hexDigit(unsigned value) { return static_cast<char>(value < 10 ? '0' + value : 'A' + value - 10); }
 
 }  // namespace
 
@@ -170,14 +169,9 @@ int decodeLoadedImage(ResultFields& fields, DecodeContext& context) {
         const std::int32_t shown = std::min<std::int32_t>(length, kShownMessageBytes);
         const std::uint8_t* bytes = symbol.message.get();
         std::string text;
-        std::string hex;
-        for (std::int32_t i = 0; i < shown; ++i) {
-            hex += hexDigit(bytes[i] >> 4);
-            hex += hexDigit(bytes[i] & 0x0F);
-        }
         for (std::int32_t i = 0; i < shown && bytes[i] != 0; ++i) text += static_cast<char>(bytes[i]);
         fields.asciiText = text;
-        fields.hexText = hex;
+        fields.hexText = hexOf(bytes, static_cast<std::size_t>(shown));
         fields.decoded = true;
         if (symbol.sizeIndex >= 0 && symbol.sizeIndex < kSymbolSizeCount) {
             fields.symbolSize = kSymbolSizes[symbol.sizeIndex].symbolSize;

@@ -1,7 +1,6 @@
 #include "locate/scan_attempt.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "ecc/reed_solomon.h"
 #include "locate/decode_trace.h"
@@ -189,23 +188,11 @@ int attempt(DecodeContext& context, int direction, int lineIndex, bool secondPas
     if (static_cast<std::uint32_t>(lineIndex) >= static_cast<std::uint32_t>(across)) return context.symbolCount;
 
     if (context.searchWork >= context.searchWorkLimit) return context.symbolCount;
-    ScanLine line;
-    line.direction = direction;
-    line.lineIndex = lineIndex;
-    line.start = 0;
-    line.end = (direction == ScanDirectionUp ? image.height : image.width) - 1;
-
+    ScanLine line = scanLineOf(image, direction, lineIndex);
     int status = countTransitions(image, line);
     while (status != ScanStatusNothingMore) {
-        const bool qualifies = line.transitionCount > 2 && std::abs(line.position - line.segmentStart) > 10;
-        if (qualifies) {
-            CrossingCursor cursor;
-            cursor.direction = direction;
-            cursor.lineIndex = lineIndex;
-            cursor.first = line.segmentStart;
-            cursor.last = line.position - 1;
-            cursor.current = line.segmentStart;
-            cursor.next = line.segmentStart;
+        if (stretchQualifies(line)) {
+            CrossingCursor cursor = stretchCursor(line);
             int crossing = nextCrossing(cursor, image, line.stats);
             while (crossing != ScanStatusNothingMore) {
                 // A pass that has spent its work passes over the remaining crossings.

@@ -1,6 +1,7 @@
 #include "locate/scan_line.h"
 
 #include <cmath>
+#include <cstdlib>
 
 #include "locate/geometry.h"
 
@@ -42,6 +43,30 @@ void takeLocalLevel(float level, float& lo, float& hi, float& mid) {
 }
 
 }  // namespace
+
+ScanLine scanLineOf(const ImageBuffer& image, std::int32_t direction, std::int32_t lineIndex) {
+    ScanLine line;
+    line.direction = direction;
+    line.lineIndex = lineIndex;
+    line.start = 0;
+    line.end = extentAlong(image, direction) - 1;
+    return line;
+}
+
+bool stretchQualifies(const ScanLine& line) {
+    return line.transitionCount > 2 && std::abs(line.position - line.segmentStart) > 10;
+}
+
+CrossingCursor stretchCursor(const ScanLine& line) {
+    CrossingCursor cursor;
+    cursor.direction = line.direction;
+    cursor.lineIndex = line.lineIndex;
+    cursor.first = line.segmentStart;
+    cursor.last = line.position - 1;
+    cursor.current = line.segmentStart;
+    cursor.next = line.segmentStart;
+    return cursor;
+}
 
 int countTransitions(const ImageBuffer& image, ScanLine& line) {
     if (line.position == line.end) return ScanStatusNothingMore;

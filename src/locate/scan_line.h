@@ -79,6 +79,18 @@ inline std::uint8_t greyOnLine(const ImageBuffer& image, bool positionAlongX, st
     return positionAlongX ? greyAt(image, position, fixed) : greyAt(image, fixed, position);
 }
 
+// The line with the given direction and fixed coordinate, over the picture's
+// whole extent along it, ready for its first countTransitions.
+ScanLine scanLineOf(const ImageBuffer& image, std::int32_t direction, std::int32_t lineIndex);
+
+// Whether the stretch countTransitions has just passed over is worth walking
+// crossing by crossing: more than two swings over more than ten pixels.
+bool stretchQualifies(const ScanLine& line);
+
+// A cursor over that stretch, from its start to the pixel before the line's
+// position, ready for its first nextCrossing.
+CrossingCursor stretchCursor(const ScanLine& line);
+
 // One pass over the line from its position to its end: fixes the level scale
 // at the first step of more than 10 grey values and counts the swings across
 // the mid level. 5 when the position is already at the end (or the line does

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/diagnostics.h"
+#include "app/hex_text.h"
 
 namespace ternwick {
 namespace {
@@ -158,11 +159,10 @@ private:
     }
 
     Mode edifactMode() {
-        static constexpr char kHex[] = "0123456789ABCDEF";
         while (position_ < end_) {
             const std::uint8_t cw = next();
-            write(kHex[cw >> 4]);
-            write(kHex[cw & 15]);
+            write(hexDigit(cw >> 4));
+            write(hexDigit(cw & 15));
         }
         return Mode::Done;
     }

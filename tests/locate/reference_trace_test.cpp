@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 
 #include "app/decode_driver.h"
+#include "app/hex_text.h"
 #include "locate/decode_trace.h"
 
 namespace ternwick {
@@ -64,15 +65,7 @@ public:
     }
 };
 
-std::string hex(const std::vector<std::uint8_t>& bytes) {
-    static const char digits[] = "0123456789abcdef";
-    std::string out;
-    for (const std::uint8_t b : bytes) {
-        out += digits[b >> 4];
-        out += digits[b & 15];
-    }
-    return out;
-}
+std::string hex(const std::vector<std::uint8_t>& bytes) { return hexOf(bytes.data(), bytes.size(), false); }
 
 std::string upper(std::string text) {
     for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));

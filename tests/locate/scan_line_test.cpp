@@ -17,36 +17,16 @@ ImageBuffer rowPicture(const std::vector<int>& greys) {
                          [&](int x, int) { return static_cast<std::uint8_t>(greys[static_cast<std::size_t>(x)]); });
 }
 
-ScanLine freshLine(const ImageBuffer& image, std::int32_t direction, std::int32_t index) {
-    ScanLine line;
-    line.direction = direction;
-    line.lineIndex = index;
-    line.end = extentAlong(image, direction) - 1;
-    return line;
-}
-
-bool qualifies(const ScanLine& line) { return line.transitionCount > 2 && line.position - line.segmentStart > 10; }
-
-CrossingCursor cursorOn(const ScanLine& line) {
-    CrossingCursor cursor;
-    cursor.direction = line.direction;
-    cursor.lineIndex = line.lineIndex;
-    cursor.first = line.segmentStart;
-    cursor.last = line.position - 1;
-    cursor.current = cursor.next = line.segmentStart;
-    return cursor;
-}
-
 TEST(CountTransitions, WeakOrUniformLinesHaveNoLevelScale) {
     for (const auto& greys : {std::vector<int>(20, 100), std::vector<int>{0, 10, 20, 30, 40, 50, 60, 70, 80, 90, 100,
                                                                         110, 120, 130}}) {
         const ImageBuffer image = rowPicture(greys);
-        ScanLine line = freshLine(image, ScanDirectionRight, 0);
+        ScanLine line = scanLineOf(image, ScanDirectionRight, 0);
         EXPECT_EQ(countTransitions(image, line), ScanStatusDone);
         EXPECT_EQ(line.stats.started, 0);
         EXPECT_EQ(line.transitionCount, 0);
         EXPECT_EQ(line.position, line.end);
-        EXPECT_FALSE(qualifies(line));
+        EXPECT_FALSE(stretchQualifies(line));
         EXPECT_EQ(countTransitions(image, line), ScanStatusNothingMore);  // the pass is over
     }
 }
@@ -55,7 +35,7 @@ TEST(CountTransitions, CountsSwingsAcrossTheMidLevelButNotTheLastPixel) {
     // Falls at 2, then swings at 4, 6 and 8; the last pixel would be a fourth.
     const std::vector<int> greys{200, 200, 50, 50, 200, 200, 50, 50, 200, 200, 200, 50};
     const ImageBuffer image = rowPicture(greys);
-    ScanLine line = freshLine(image, ScanDirectionRight, 0);
+    ScanLine line = scanLineOf(image, ScanDirectionRight, 0);
     ASSERT_EQ(countTransitions(image, line), ScanStatusDone);
     EXPECT_EQ(line.stats.started, 1);
     EXPECT_EQ(line.stats.baseValue, 200.0f);
@@ -66,26 +46,26 @@ TEST(CountTransitions, CountsSwingsAcrossTheMidLevelButNotTheLastPixel) {
     EXPECT_EQ(line.transitionCount, 3);
     EXPECT_EQ(line.lastTransition, 8);
     EXPECT_EQ(line.position, 11);
-    EXPECT_TRUE(qualifies(line));
+    EXPECT_TRUE(stretchQualifies(line));
 
     // Eleven pixels with the same three swings never qualify.
     const ImageBuffer shorter = rowPicture({200, 200, 50, 50, 200, 200, 50, 50, 200, 200, 200});
-    ScanLine shortLine = freshLine(shorter, ScanDirectionRight, 0);
+    ScanLine shortLine = scanLineOf(shorter, ScanDirectionRight, 0);
     countTransitions(shorter, shortLine);
     EXPECT_EQ(shortLine.transitionCount, 3);
-    EXPECT_FALSE(qualifies(shortLine));
+    EXPECT_FALSE(stretchQualifies(shortLine));
 }
 
 TEST(CountTransitions, StepsOfTenOrLessAreIgnored) {
     // Steps of exactly 10 never start the level scale; steps of 11 do, and
     // every later one then swings across the mid level.
     const ImageBuffer weak = rowPicture({100, 100, 110, 100, 110, 100, 110, 100, 110, 100, 110, 100, 100});
-    ScanLine weakLine = freshLine(weak, ScanDirectionRight, 0);
+    ScanLine weakLine = scanLineOf(weak, ScanDirectionRight, 0);
     countTransitions(weak, weakLine);
     EXPECT_EQ(weakLine.stats.started, 0);
     EXPECT_EQ(weakLine.transitionCount, 0);
     const ImageBuffer image = rowPicture({100, 100, 111, 100, 111, 100, 111, 100, 111, 100, 111, 100, 100});
-    ScanLine line = freshLine(image, ScanDirectionRight, 0);
+    ScanLine line = scanLineOf(image, ScanDirectionRight, 0);
     countTransitions(image, line);
     EXPECT_EQ(line.stats.midLevel, 5.5f);
     EXPECT_EQ(line.transitionCount, 9);
@@ -95,12 +75,12 @@ TEST(NextCrossing, FindsSubPixelCrossingsWithLocalLevels) {
     // Rises at 2 (base 50); the dip to 40 at 8 lowers the line's mid level to 70.
     const std::vector<int> greys{50, 50, 200, 200, 50, 50, 200, 200, 40, 30, 200, 200, 200, 200, 200, 200};
     const ImageBuffer image = rowPicture(greys);
-    ScanLine line = freshLine(image, ScanDirectionRight, 0);
+    ScanLine line = scanLineOf(image, ScanDirectionRight, 0);
     countTransitions(image, line);
-    ASSERT_TRUE(qualifies(line));
+    ASSERT_TRUE(stretchQualifies(line));
     EXPECT_EQ(line.stats.midLevel, 70.0f);
 
-    CrossingCursor cursor = cursorOn(line);
+    CrossingCursor cursor = stretchCursor(line);
     ASSERT_EQ(nextCrossing(cursor, image, line.stats), ScanStatusDone);
     EXPECT_EQ(cursor.current, 1);
     EXPECT_EQ(cursor.next, 2);
@@ -139,11 +119,11 @@ TEST(NextCrossing, PixelExactlyAtTheMidLevelEndsOneCrossingAndStartsTheNext) {
     // Line mid level 75 (base 200, falling); grey 125 is exactly level 75.
     const std::vector<int> greys{200, 200, 50, 50, 200, 200, 50, 125, 200, 200, 50, 50, 200, 200};
     const ImageBuffer image = rowPicture(greys);
-    ScanLine line = freshLine(image, ScanDirectionRight, 0);
+    ScanLine line = scanLineOf(image, ScanDirectionRight, 0);
     countTransitions(image, line);
-    ASSERT_TRUE(qualifies(line));
+    ASSERT_TRUE(stretchQualifies(line));
     ASSERT_EQ(line.stats.midLevel, 75.0f);
-    CrossingCursor cursor = cursorOn(line);
+    CrossingCursor cursor = stretchCursor(line);
     for (int i = 0; i < 4; ++i) ASSERT_EQ(nextCrossing(cursor, image, line.stats), ScanStatusDone);
     EXPECT_EQ(cursor.current, 6);
     EXPECT_EQ(cursor.fraction, 1.0f);
@@ -157,10 +137,10 @@ TEST(NextCrossing, StopsAtTheLastPixelOfAShortStretch) {
     // position; the picture ends right after it, so any read past it is caught.
     const std::vector<int> greys{50, 50, 200, 200, 50, 50, 200, 200, 50, 50, 0, 255};
     const ImageBuffer image = rowPicture(greys);
-    ScanLine line = freshLine(image, ScanDirectionRight, 0);
+    ScanLine line = scanLineOf(image, ScanDirectionRight, 0);
     countTransitions(image, line);
-    ASSERT_TRUE(qualifies(line));
-    CrossingCursor cursor = cursorOn(line);
+    ASSERT_TRUE(stretchQualifies(line));
+    CrossingCursor cursor = stretchCursor(line);
     int crossings = 0;
     while (nextCrossing(cursor, image, line.stats) == ScanStatusDone) {
         ++crossings;
@@ -176,29 +156,29 @@ TEST(NextCrossing, StopsAtTheLastPixelOfAShortStretch) {
 TEST(ScanReads, StayInsideNarrowPicturesAndRefuseLinesOutsideThem) {
     // A column of a one-pixel-wide picture is an ordinary line.
     const ImageBuffer column = makeGreyImage(1, 14, [](int, int y) { return static_cast<std::uint8_t>(y % 4 < 2 ? 30 : 220); });
-    ScanLine up = freshLine(column, ScanDirectionUp, 0);
+    ScanLine up = scanLineOf(column, ScanDirectionUp, 0);
     ASSERT_EQ(countTransitions(column, up), ScanStatusDone);
-    EXPECT_TRUE(qualifies(up));
-    CrossingCursor cursor = cursorOn(up);
+    EXPECT_TRUE(stretchQualifies(up));
+    CrossingCursor cursor = stretchCursor(up);
     int crossings = 0;
     while (nextCrossing(cursor, column, up.stats) == ScanStatusDone) ++crossings;
     EXPECT_GT(crossings, 3);
 
     // Its rows have a single pixel: nothing to do.
-    ScanLine across = freshLine(column, ScanDirectionRight, 5);
+    ScanLine across = scanLineOf(column, ScanDirectionRight, 5);
     EXPECT_EQ(countTransitions(column, across), ScanStatusNothingMore);
 
     // Lines that do not lie in the picture are refused.
-    ScanLine outside = freshLine(column, ScanDirectionUp, 1);
+    ScanLine outside = scanLineOf(column, ScanDirectionUp, 1);
     EXPECT_EQ(countTransitions(column, outside), ScanStatusNothingMore);
-    ScanLine tooLong = freshLine(column, ScanDirectionUp, 0);
+    ScanLine tooLong = scanLineOf(column, ScanDirectionUp, 0);
     tooLong.end = 20;
     EXPECT_EQ(countTransitions(column, tooLong), ScanStatusNothingMore);
-    CrossingCursor beyond = cursorOn(up);
+    CrossingCursor beyond = stretchCursor(up);
     beyond.last = 13;  // would read position 14
     EXPECT_EQ(nextCrossing(beyond, column, up.stats), ScanStatusNothingMore);
     ImageBuffer empty;
-    ScanLine none = freshLine(empty, ScanDirectionUp, 0);
+    ScanLine none = scanLineOf(empty, ScanDirectionUp, 0);
     EXPECT_EQ(countTransitions(empty, none), ScanStatusNothingMore);
 }
 

@@ -21,19 +21,10 @@ std::vector<ScanLineRef> firstPassSchedule(const ImageBuffer& image) {
 
 void walkCrossings(const ImageBuffer& image, ScanLineRef ref,
                    const std::function<bool(const CrossingCursor&)>& visit) {
-    ScanLine line;
-    line.direction = ref.direction;
-    line.lineIndex = ref.index;
-    line.start = 0;
-    line.end = extentAlong(image, ref.direction) - 1;
+    ScanLine line = scanLineOf(image, ref.direction, ref.index);
     while (countTransitions(image, line) != ScanStatusNothingMore) {
-        if (line.transitionCount <= 2 || line.position - line.segmentStart <= 10) continue;
-        CrossingCursor cursor;
-        cursor.direction = line.direction;
-        cursor.lineIndex = line.lineIndex;
-        cursor.first = line.segmentStart;
-        cursor.last = line.position - 1;
-        cursor.current = cursor.next = line.segmentStart;
+        if (!stretchQualifies(line)) continue;
+        CrossingCursor cursor = stretchCursor(line);
         while (nextCrossing(cursor, image, line.stats) != ScanStatusNothingMore) {
             if (!visit(cursor)) return;
         }
