@@ -18,7 +18,7 @@ FUZZ_DIR := build/fuzz
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test deps build release bench fuzz fuzz-deps fuzz-build fuzz-merge clean
+.PHONY: run test deps build release bench trace-diff fuzz fuzz-deps fuzz-build fuzz-merge clean
 
 # Installs, without recommended extras, only the packages dpkg does not have.
 define install_missing
@@ -57,6 +57,13 @@ test: deps
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DTERNWICK_TESTS=OFF -DTERNWICK_GUI=OFF -DTERNWICK_BENCH=ON
 	cmake --build $(BENCH_DIR) -j $(JOBS)
+
+# The trace-diff check over the whole generated picture set (the tests run a
+# slice): every decoded result and traced value against the recorded reference.
+trace-diff: deps
+	cmake -S . -B build/trace-diff -DCMAKE_BUILD_TYPE=Release -DTERNWICK_GUI=OFF -DTERNWICK_BENCH=OFF
+	cmake --build build/trace-diff -j $(JOBS) --target trace_diff
+	./build/trace-diff/tests/trace_diff
 
 # Fuzzing with libFuzzer (clang, AddressSanitizer, UndefinedBehaviorSanitizer):
 # every target runs FUZZ_SECONDS seconds from the committed corpus and

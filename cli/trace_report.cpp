@@ -16,85 +16,100 @@ double rounded(double value, int decimals) {
     return std::round(value * scale) / scale;
 }
 
-// Non-finite numbers have no JSON form; they are shown as null.
-Json number(double value, int decimals = 4) {
-    if (!std::isfinite(value)) return nullptr;
-    return rounded(value, decimals);
-}
+// Turns the trace's records into JSON, numbers rounded to the reference files'
+// decimals or kept exactly.
+class TraceWriter {
+public:
+    explicit TraceWriter(TraceNumbers numbers) : exact_(numbers == TraceNumbers::Exact) {}
 
-Json point(const Vector2& p, int decimals = 4) { return Json::array({number(p.x, decimals), number(p.y, decimals)}); }
+    // Non-finite numbers have no JSON form: shown as null, or by name when exact.
+    Json number(double value, int decimals = 4) const {
+        if (!std::isfinite(value)) {
+            if (!exact_) return nullptr;
+            return std::isnan(value) ? "nan" : value > 0 ? "inf" : "-inf";
+        }
+        return exact_ ? value : rounded(value, decimals);
+    }
 
-Json lineJson(const EdgeLine& line) {
-    Json j;
-    j["valid"] = line.valid;
-    j["refined"] = line.refined;
-    j["tStart"] = number(line.tStart, 3);
-    j["tEnd"] = number(line.tEnd, 3);
-    j["origin"] = point(line.origin, 3);
-    j["direction"] = point(line.direction, 5);
-    return j;
-}
+    Json point(const Vector2& p, int decimals = 4) const {
+        return Json::array({number(p.x, decimals), number(p.y, decimals)});
+    }
 
-Json paramsJson(const TransformParams& p) {
-    Json j;
-    j["translateX"] = number(p.translateX);
-    j["translateY"] = number(p.translateY);
-    j["shearX"] = number(p.shearX);
-    j["shearY"] = number(p.shearY);
-    j["scaleX"] = number(p.scaleX);
-    j["scaleY"] = number(p.scaleY);
-    j["widthAtY0"] = number(p.widthAtY0);
-    j["widthAtY100"] = number(p.widthAtY100);
-    j["heightAtX0"] = number(p.heightAtX0);
-    j["heightAtX100"] = number(p.heightAtX100);
-    return j;
-}
+    Json line(const EdgeLine& line) const {
+        Json j;
+        j["valid"] = line.valid;
+        j["refined"] = line.refined;
+        j["tStart"] = number(line.tStart, 3);
+        j["tEnd"] = number(line.tEnd, 3);
+        j["origin"] = point(line.origin, 3);
+        j["direction"] = point(line.direction, 5);
+        return j;
+    }
 
-Json walkJson(const EdgeWalkRecord& w) {
-    Json j;
-    j["anchor_uv"] = point(w.anchorUv);
-    j["far_uv"] = point(w.farUv);
-    j["anchor_sq"] = point(w.anchorSquare);
-    j["far_sq"] = point(w.farSquare);
-    j["period_uv"] = Json::array({point(w.periodStartUv), point(w.periodEndUv)});
-    j["best_gap"] = number(w.bestGap);
-    j["period_img"] = Json::array({point(w.periodStartImage), point(w.periodEndImage)});
-    j["clearings"] = w.clearings;
-    j["end_uv"] = point(w.endUv);
-    j["legcond"] = w.legCondition;
-    j["axis"] = w.axisAligned;
-    return j;
-}
+    Json params(const TransformParams& p) const {
+        Json j;
+        j["translateX"] = number(p.translateX);
+        j["translateY"] = number(p.translateY);
+        j["shearX"] = number(p.shearX);
+        j["shearY"] = number(p.shearY);
+        j["scaleX"] = number(p.scaleX);
+        j["scaleY"] = number(p.scaleY);
+        j["widthAtY0"] = number(p.widthAtY0);
+        j["widthAtY100"] = number(p.widthAtY100);
+        j["heightAtX0"] = number(p.heightAtX0);
+        j["heightAtX100"] = number(p.heightAtX100);
+        return j;
+    }
 
+    Json walk(const EdgeWalkRecord& w) const {
+        Json j;
+        j["anchor_uv"] = point(w.anchorUv);
+        j["far_uv"] = point(w.farUv);
+        j["anchor_sq"] = point(w.anchorSquare);
+        j["far_sq"] = point(w.farSquare);
+        j["period_uv"] = Json::array({point(w.periodStartUv), point(w.periodEndUv)});
+        j["best_gap"] = number(w.bestGap);
+        j["period_img"] = Json::array({point(w.periodStartImage), point(w.periodEndImage)});
+        j["clearings"] = w.clearings;
+        j["end_uv"] = point(w.endUv);
+        j["legcond"] = w.legCondition;
+        j["axis"] = w.axisAligned;
+        return j;
+    }
+
+private:
+    bool exact_;
+};
 
 }  // namespace
 
-nlohmann::ordered_json traceJson(const DecodeTrace& trace) {
+nlohmann::ordered_json traceJson(const DecodeTrace& trace, TraceNumbers numbers) {
+    const TraceWriter w(numbers);
     Json list = Json::array();
     if (!trace.hasCandidate) return list;
     const CandidateTrace& c = trace.candidate;
     Json j;
     j["pass"] = c.pass;
     j["line"] = Json::array({c.direction == 1 ? "col" : "row", c.lineIndex});
-    j["seed_across"] = number(c.seedAcross);
+    j["seed_across"] = w.number(c.seedAcross);
     j["attempt"] = c.attempt;
-    j["levels"] = Json{{"minLevel", number(c.levels.minLevel)},
-                       {"midLevel", number(c.levels.midLevel)},
-                       {"maxLevel", number(c.levels.maxLevel)},
-                       {"baseValue", number(c.levels.baseValue)},
-                       {"sign", number(c.levels.sign)}};
+    j["levels"] = Json{{"minLevel", w.number(c.levels.minLevel)},
+                       {"midLevel", w.number(c.levels.midLevel)},
+                       {"maxLevel", w.number(c.levels.maxLevel)},
+                       {"baseValue", w.number(c.levels.baseValue)},
+                       {"sign", w.number(c.levels.sign)}};
     Json traces = Json::array();
-    for (const auto& lines : c.traceLines) traces.push_back(Json{{"line1", lineJson(lines[0])}, {"line2", lineJson(lines[1])}});
+    for (const auto& lines : c.traceLines) traces.push_back(Json{{"line1", w.line(lines[0])}, {"line2", w.line(lines[1])}});
     j["traces"] = traces;
-    j["finder"] = Json{{"pC", point(c.finderPoints[0])},
-                       {"pB", point(c.finderPoints[1])},
-                       {"pA", point(c.finderPoints[2])},
-                       {"params_finder", paramsJson(c.finderParams)}};
+    j["finder"] = Json{{"pC", w.point(c.finderPoints[0])},
+                       {"pB", w.point(c.finderPoints[1])},
+                       {"pA", w.point(c.finderPoints[2])},
+                       {"params_finder", w.params(c.finderParams)}};
     j["polarity_point"] =
-        Json::array({number(c.top.polarityPoint.x, 3), number(c.top.polarityPoint.y, 3), c.top.polarityGrey});
-    j["top"] = walkJson(c.top);
-    j["right"] = walkJson(c.right);
-    j["params_refined"] = paramsJson(c.refinedParams);
+        Json::array({w.number(c.top.polarityPoint.x, 3), w.number(c.top.polarityPoint.y, 3), c.top.polarityGrey});
+    j["top"] = w.walk(c.top);
+    j["right"] = w.walk(c.right);
+    j["params_refined"] = w.params(c.refinedParams);
     j["polarity"] = c.polarity;
     Json tries = Json::array();
     for (const BorderCheckRecord& t : c.size.tries) {
@@ -104,9 +119,9 @@ nlohmann::ordered_json traceJson(const DecodeTrace& trace) {
                              {"passed", t.passed ? 1 : 0}});
     }
     j["size"] = Json{{"e1", c.size.e1},
-                     {"d_top", number(c.size.topPeriodLength)},
+                     {"d_top", w.number(c.size.topPeriodLength)},
                      {"e2", c.size.e2},
-                     {"d_right", number(c.size.rightPeriodLength)},
+                     {"d_right", w.number(c.size.rightPeriodLength)},
                      {"tries", tries}};
     j["sizeIndex"] = c.sizeIndex;
     j["symbolSize"] = c.symbolSize;
