@@ -3,9 +3,17 @@
 // alternating. Prints the share decoded per group.
 //
 //   decode_rate [--quick]
+//   decode_rate --times [--repeat N] [--fresh]
 //
-// --quick takes every third picture only.
+// --quick takes every third picture only. --times instead times the decode
+// (after loading) of every picture of the trace-diff set
+// (support/picture_set.h), the median of N runs (default 3) a picture, and
+// prints the median and 90th percentile per group; one decode context serves
+// every picture, or a new one each with --fresh.
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -13,6 +21,8 @@
 
 #include "driver/decode_driver.h"
 #include "core/diagnostics.h"
+#include "image/pixel_import.h"
+#include "support/picture_set.h"
 #include "support/symbol_writer.h"
 
 namespace {
@@ -37,12 +47,55 @@ std::string padded(int value, int width) {
     return std::string(text.size() < static_cast<std::size_t>(width) ? width - text.size() : 0, ' ') + text;
 }
 
+double quantile(std::vector<double> values, double q) {
+    std::sort(values.begin(), values.end());
+    return values[static_cast<std::size_t>(q * static_cast<double>(values.size() - 1) + 0.5)];
+}
+
+int timeDecodes(int repeat, bool fresh) {
+    using Clock = std::chrono::steady_clock;
+    std::map<std::string, std::vector<double>> byGroup;
+    auto kept = std::make_unique<DecodeContext>();
+    for (const testing::PictureSpec& spec : testing::pictureSet()) {
+        const testing::GreyPicture picture = testing::renderPicture(spec);
+        std::vector<double> runs;
+        for (int r = 0; r < repeat; ++r) {
+            if (fresh) kept = std::make_unique<DecodeContext>();
+            DecodeContext& context = *kept;
+            importPixels(context.image, picture.grey.data(), picture.width, picture.height, picture.width,
+                         PixelLayout::Grey);
+            ResultFields fields;
+            const auto start = Clock::now();
+            decodeLoadedImage(fields, context);
+            runs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+            releaseSymbols(context);
+        }
+        const double median = quantile(runs, 0.5);
+        byGroup[spec.group].push_back(median);
+        byGroup["all"].push_back(median);
+    }
+    std::printf("%-30s %8s %12s %12s\n", "group", "pictures", "median ms", "90th pct ms");
+    for (const auto& [name, times] : byGroup) {
+        std::printf("%-30s %8zu %12.3f %12.3f\n", name.c_str(), times.size(), quantile(times, 0.5), quantile(times, 0.9));
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
     CapturingDiagnosticSink quiet;
     ScopedDiagnosticSink scope(quiet);
+    bool times = false;
+    bool fresh = false;
+    int repeat = 3;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--times") == 0) times = true;
+        if (std::strcmp(argv[i], "--fresh") == 0) fresh = true;
+        if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) repeat = std::max(1, std::atoi(argv[++i]));
+    }
+    if (times) return timeDecodes(repeat, fresh);
+    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
 
     const int sizes[] = {10, 16, 24, 32, 48, 64, 96, 144};
     const int modulePixels[] = {2, 3, 4, 6, 10};

@@ -49,7 +49,7 @@ BENCHMARK(BM_LoadPng)->Unit(benchmark::kMillisecond);
 
 void BM_MedianPrefilter(benchmark::State& state) {
     const ImageBuffer source = pattern();
-    const std::size_t bytes = static_cast<std::size_t>(kSide) * kSide * 3;
+    const std::size_t bytes = static_cast<std::size_t>(kSide) * kSide;
     ImageBuffer image = testing::makeGreyImage(kSide, kSide, [](int, int) { return 0; });
     for (auto _ : state) {
         state.PauseTiming();

@@ -26,7 +26,7 @@ constexpr int kHeight = 3000;
 
 void decodePicture(benchmark::State& state, const ImageBuffer& picture) {
     const bool bounded = state.range(0) != 0;
-    const std::size_t bytes = static_cast<std::size_t>(kWidth) * kHeight * 3;
+    const std::size_t bytes = static_cast<std::size_t>(kWidth) * kHeight;
     CapturingDiagnosticSink sink;
     ScopedDiagnosticSink scoped(sink);
     for (auto _ : state) {

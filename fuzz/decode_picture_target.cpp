@@ -31,10 +31,11 @@ int fuzzDecodePicture(const std::uint8_t* data, std::size_t size) {
     context->work.limit = kFuzzSearchWorkLimit;
     context->image.width = width;
     context->image.height = height;
-    context->image.pixels.reset(new std::uint8_t[pixels * 3]);
+    context->image.pixels.reset(new std::uint8_t[pixels]);
+    context->image.capacity = pixels;
     std::uint8_t* out = context->image.pixels.get();
-    std::memset(out, 255, pixels * 3);
-    for (std::size_t i = 0; i < given; ++i) out[i * 3] = out[i * 3 + 1] = out[i * 3 + 2] = data[2 + i];
+    std::memset(out, 255, pixels);
+    std::memcpy(out, data + 2, given);
 
     CapturingDiagnosticSink sink;
     ScopedDiagnosticSink scoped(sink);

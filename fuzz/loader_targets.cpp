@@ -12,8 +12,8 @@ namespace ternwick::fuzz {
 namespace {
 
 // What every load must leave behind: nothing on failure; on success a picture
-// within the size limit whose every pixel holds one grey level three times.
-// Reading every byte lets the address checker see a buffer that is too short.
+// within the size limit, one grey byte a pixel. Reading every byte lets the
+// address checker see a buffer that is too short.
 void checkLoad(int result, const ImageBuffer& image) {
     fuzzCheck(result == 0 || result == 1, "a loader returns 0 or 1");
     if (result == 0) {
@@ -24,10 +24,9 @@ void checkLoad(int result, const ImageBuffer& image) {
     const auto pixels = static_cast<std::uint64_t>(image.width) * static_cast<std::uint64_t>(image.height);
     fuzzCheck(pixels <= kMaxImagePixels, "a loaded picture is within the size limit");
     fuzzCheck(image.scale == 1.0f, "a loaded picture has scale 1");
-    const std::uint8_t* p = image.pixels.get();
-    for (std::uint64_t i = 0; i < pixels; ++i, p += 3) {
-        fuzzCheck(p[0] == p[1] && p[1] == p[2], "a loaded pixel is grey");
-    }
+    volatile std::uint8_t read = 0;
+    for (std::uint64_t i = 0; i < pixels; ++i) read = image.pixels[i];
+    (void)read;
 }
 
 // Rewrites the checksum of every whole chunk after the signature, so that a

@@ -31,6 +31,6 @@ int main(int argc, char** argv) {
     std::fputc(image.width, out);
     std::fputc(image.height, out);
     const long pixels = static_cast<long>(image.width) * image.height;
-    for (long i = 0; i < pixels; ++i) std::fputc(image.pixels[static_cast<std::size_t>(i) * 3], out);
+    for (long i = 0; i < pixels; ++i) std::fputc(image.pixels[static_cast<std::size_t>(i)], out);
     return std::fclose(out) == 0 ? 0 : 1;
 }

@@ -41,6 +41,42 @@ void StandardErrorDiagnosticSink::errorText(std::string_view text) {
     std::fwrite(text.data(), 1, text.size(), stderr);
 }
 
+void BufferedDiagnosticSink::systemError(std::string_view label) { add(Kind::SystemError, label, errno); }
+
+void BufferedDiagnosticSink::add(Kind kind, std::string_view text, int error) {
+    try {
+        // Texts of one kind that follow each other are joined.
+        if (kind != Kind::SystemError && !entries_.empty() && entries_.back().kind == kind) {
+            entries_.back().text += text;
+        } else {
+            entries_.push_back(Entry{kind, std::string(text), error});
+        }
+    } catch (...) {
+        // No memory to hold it back: it goes through at once, after what is held.
+        flush();
+        errno = error;
+        if (kind == Kind::Write) target_.write(text);
+        if (kind == Kind::SystemError) target_.systemError(text);
+        if (kind == Kind::ErrorText) target_.errorText(text);
+    }
+}
+
+void BufferedDiagnosticSink::flush() {
+    const int saved = errno;
+    for (const Entry& entry : entries_) {
+        switch (entry.kind) {
+            case Kind::Write: target_.write(entry.text); break;
+            case Kind::SystemError:
+                errno = entry.error;
+                target_.systemError(entry.text);
+                break;
+            case Kind::ErrorText: target_.errorText(entry.text); break;
+        }
+    }
+    entries_.clear();
+    errno = saved;
+}
+
 DiagnosticSink& diagnostics() {
     if (threadSink != nullptr) return *threadSink;
     DiagnosticSink* sink = processSink.load(std::memory_order_acquire);

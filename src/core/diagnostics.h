@@ -5,6 +5,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ternwick {
 
@@ -56,6 +57,33 @@ public:
     void errorText(std::string_view text) override { errors += text; }
     std::string output;
     std::string errors;
+};
+
+// Holds everything back and hands it, in the same order, to another sink on
+// flush() or when it goes: the decoder's many small writes (such as the X12
+// echo, a byte at a time) reach a stream once a picture. System errors keep
+// the errno of the moment they were reported.
+class BufferedDiagnosticSink final : public DiagnosticSink {
+public:
+    explicit BufferedDiagnosticSink(DiagnosticSink& target) : target_(target) {}
+    ~BufferedDiagnosticSink() override { flush(); }
+    BufferedDiagnosticSink(const BufferedDiagnosticSink&) = delete;
+    BufferedDiagnosticSink& operator=(const BufferedDiagnosticSink&) = delete;
+    void write(std::string_view text) override { add(Kind::Write, text, 0); }
+    void systemError(std::string_view label) override;
+    void errorText(std::string_view text) override { add(Kind::ErrorText, text, 0); }
+    void flush();
+
+private:
+    enum class Kind { Write, SystemError, ErrorText };
+    struct Entry {
+        Kind kind;
+        std::string text;
+        int error;
+    };
+    void add(Kind kind, std::string_view text, int error);
+    DiagnosticSink& target_;
+    std::vector<Entry> entries_;
 };
 
 // The sink in effect on the calling thread: the thread's own override if one is

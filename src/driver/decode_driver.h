@@ -64,10 +64,11 @@ std::string millisecondsText(std::int32_t milliseconds);
 int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string path);
 
 // The driver's steps after loading, on the picture already in context.image
-// (width, height and pixels set): the search, the result fields, and the
-// release of the picture. Returns what decodeImageFile returns.
+// (width, height and pixels set): the search, the result fields, and, after
+// the timed part, the picture put aside (context.image left without pixels;
+// the context's next picture reuses them). Returns what decodeImageFile returns.
 // Programs that have a picture in memory call this directly; its pixels must
-// hold width * height * 3 bytes, laid out as the loaders lay them out. A
+// hold width * height bytes, laid out as the loaders lay them out. A
 // picture no loader would give (no pixels, a dimension of 0 or below, more
 // than kMaxImagePixels pixels) is released and reported like a file that
 // cannot be loaded.

@@ -1,8 +1,6 @@
 #include "driver/symbol_search.h"
 
 #include <algorithm>
-#include <cstring>
-#include <new>
 
 #include "driver/decode_trace.h"
 #include "driver/scan_attempt.h"
@@ -72,15 +70,12 @@ Failure searchPicture(DecodeContext& context) {
                             static_cast<std::uint32_t>(image.height);
     if (!image.pixels || image.width <= 0 || image.height <= 0) return failure(FailureKind::InvalidArgument);
     if (pixelCount > kMaxImagePixels) return failure(FailureKind::TooLarge);
-    const std::size_t byteCount = static_cast<std::size_t>(pixelCount) * 3;
+    // Nothing of an earlier picture's search counts for this one.
+    clearRejectedLines(context);
 
-    std::unique_ptr<std::uint8_t[]> unfiltered(new (std::nothrow) std::uint8_t[byteCount]);
-    if (!unfiltered) return failure(FailureKind::OutOfMemory);
-    std::memcpy(unfiltered.get(), image.pixels.get(), byteCount);
-    if (medianPrefilter(image) == 0) {
-        image.pixels = std::move(unfiltered);
-        return failure(FailureKind::OutOfMemory);
-    }
+    // The first pass reads the median-filtered picture, filtered only where it reads.
+    if (!context.median.start(image)) return failure(FailureKind::OutOfMemory);
+    image.median = &context.median;
 
     const std::uint32_t columnStep = scanStep(image.width);
     const std::uint32_t rowStep = scanStep(image.height);
@@ -91,7 +86,7 @@ Failure searchPicture(DecodeContext& context) {
     runSchedule(context, attempts, SearchPass::First, columnStep, rowStep);
 
     // The second pass works on the picture as loaded, at twice the sampling resolution.
-    image.pixels = std::move(unfiltered);
+    image.median = nullptr;
 
     if (context.symbolCount == 0 && !context.outOfMemory) {
         image.scale = 2.0f;

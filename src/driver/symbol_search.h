@@ -14,8 +14,8 @@ namespace ternwick {
 // up; 1 for dimensions below 10 pixels, where that would be 0.
 std::uint32_t scanStep(std::int32_t dimension);
 
-// Searches the picture in context.image (width, height and pixels set, three
-// equal grey bytes a pixel, rows bottom-up). Afterwards context.symbols holds
+// Searches the picture in context.image (width, height and pixels set, one
+// grey byte a pixel, rows bottom-up). Afterwards context.symbols holds
 // what was found and context.image the picture as loaded. An error for a
 // picture no loader would give (no pixels, a side of 0 or below, more than
 // kMaxImagePixels pixels) or when memory ran out; the symbols found until

@@ -29,9 +29,13 @@ std::int32_t blockLength(std::int32_t total, std::int32_t blocks, std::int32_t b
 
 void computeSyndromes(ReedSolomonState& state, const std::uint8_t* block, std::int32_t length) {
     for (std::int32_t j = 0; j < state.eccPerBlock; ++j) {
-        const std::int32_t point = gfExp[static_cast<std::size_t>(j + 1)];
+        // Horner's rule at 2^(j+1): s * 2^(j+1) is the antilog of log(s) + j + 1.
+        const std::int32_t logPoint = j + 1;
         std::int32_t s = 0;
-        for (std::int32_t i = 0; i < length; ++i) s = block[i] ^ gfMul(point, s);
+        for (std::int32_t i = 0; i < length; ++i) {
+            s = block[i] ^ detail::gfExpWide[static_cast<std::size_t>(detail::gfLogWide[static_cast<std::size_t>(s)] +
+                                                                       logPoint)];
+        }
         state.syndromeTable[static_cast<std::size_t>(j)] = s;
     }
 }
@@ -110,12 +114,26 @@ void computeEvaluator(ReedSolomonState& state) {
 
 void findErrorLocations(ReedSolomonState& state) {
     // Chien search: a root 2^r of the locator marks the location 255 - r.
+    // The term of x^k at 2^r is 2^(log(coefficient) + k r): its log grows by k
+    // from one r to the next, kept below 255. Zero coefficients add nothing.
     state.errorLocationCount = 0;
     const std::int32_t top = std::min(state.eccPerBlock, polynomialLength(state) - 1);
+    std::int32_t termLogs[kMaxCheckPerBlock + 1];
+    std::int32_t termPowers[kMaxCheckPerBlock + 1];
+    std::int32_t terms = 0;
+    for (std::int32_t k = 0; k <= top; ++k) {
+        const std::int32_t coefficient = state.errorLocator[static_cast<std::size_t>(k)];
+        if (coefficient == 0) continue;
+        termLogs[terms] = detail::gfLogWide[static_cast<std::size_t>(coefficient)];
+        termPowers[terms++] = k;
+    }
     for (std::int32_t r = 1; r <= 255; ++r) {
         std::int32_t sum = 0;
-        for (std::int32_t k = 0; k <= top; ++k) {
-            sum ^= gfMul(state.errorLocator[static_cast<std::size_t>(k)], gfExp[static_cast<std::size_t>((k * r) % 255)]);
+        for (std::int32_t t = 0; t < terms; ++t) {
+            std::int32_t log = termLogs[t] + termPowers[t];
+            if (log >= 255) log -= 255;
+            termLogs[t] = log;
+            sum ^= gfExp[static_cast<std::size_t>(log)];
         }
         if (sum == 0) state.errorLocations[static_cast<std::size_t>(state.errorLocationCount++)] = 255 - r;
     }
@@ -144,13 +162,18 @@ int correctBlock(ReedSolomonState& state, std::uint8_t* block, std::int32_t leng
         const std::int32_t e = 255 - location;  // 2^e is the inverse of 2^location
         std::int32_t numerator = 0;
         std::int32_t denominator = 0;
+        // previousLog = (k - 1) e and log = k e, both modulo 255.
+        std::int32_t previousLog = 0;
+        std::int32_t log = 0;
         for (std::int32_t k = 0; k < 2 * n; ++k) {
-            const std::int32_t power = gfExp[static_cast<std::size_t>((k * e) % 255)];
-            numerator ^= gfMul(state.errorEvaluator[static_cast<std::size_t>(k)], power);
+            numerator ^= gfMul(state.errorEvaluator[static_cast<std::size_t>(k)], gfExp[static_cast<std::size_t>(log)]);
             if (k % 2 == 1) {
                 denominator ^= gfMul(state.errorLocator[static_cast<std::size_t>(k)],
-                                     gfExp[static_cast<std::size_t>(((k - 1) * e) % 255)]);
+                                     gfExp[static_cast<std::size_t>(previousLog)]);
             }
+            previousLog = log;
+            log += e;
+            if (log >= 255) log -= 255;
         }
         if (denominator == 0) return 0;  // repeated root: no magnitude exists
         magnitudes[f] = gfMul(numerator, gfInv(denominator));

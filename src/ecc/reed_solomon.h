@@ -33,6 +33,28 @@ constexpr std::array<std::int32_t, 256> makeGfLog() {
     return table;
 }
 
+// Tables for products without a branch or a modulo: the log of 0 is taken as
+// 512, past every sum of two logs of non-zero elements (at most 508), and the
+// wide antilog table gives 2^k for k below 512 and 0 from 512 on.
+inline constexpr std::int32_t kLogOfZero = 512;
+
+constexpr std::array<std::int32_t, 2 * kLogOfZero + 1> makeGfExpWide() {
+    std::array<std::int32_t, 2 * kLogOfZero + 1> table{};
+    const std::array<std::int32_t, 256> exp = makeGfExp();
+    for (int k = 0; k < kLogOfZero; ++k) table[static_cast<std::size_t>(k)] = exp[static_cast<std::size_t>(k % 255)];
+    return table;
+}
+
+constexpr std::array<std::int32_t, 256> makeGfLogWide() {
+    std::array<std::int32_t, 256> table = makeGfLog();
+    table[0] = kLogOfZero;
+    table[1] = 0;
+    return table;
+}
+
+inline constexpr std::array<std::int32_t, 2 * kLogOfZero + 1> gfExpWide = makeGfExpWide();
+inline constexpr std::array<std::int32_t, 256> gfLogWide = makeGfLogWide();
+
 }  // namespace detail
 
 // gfExp[k] = 2^k for k = 0..255 (gfExp[255] = gfExp[0] = 1).
@@ -42,8 +64,8 @@ inline constexpr std::array<std::int32_t, 256> gfLog = detail::makeGfLog();
 
 // Product of two field elements (0..255).
 inline std::int32_t gfMul(std::int32_t a, std::int32_t b) {
-    if (a == 0 || b == 0) return 0;
-    return gfExp[static_cast<std::size_t>((gfLog[static_cast<std::size_t>(a)] + gfLog[static_cast<std::size_t>(b)]) % 255)];
+    return detail::gfExpWide[static_cast<std::size_t>(detail::gfLogWide[static_cast<std::size_t>(a)] +
+                                                      detail::gfLogWide[static_cast<std::size_t>(b)])];
 }
 
 // Inverse of a non-zero field element; 0 for 0, which has none.

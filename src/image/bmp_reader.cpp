@@ -91,7 +91,7 @@ std::unique_ptr<std::uint8_t[]> convertBmpPixels(const BmpHeaderBlock& header, c
 
     const auto width = static_cast<std::size_t>(layout.width);
     const std::size_t rows = layout.rows;
-    std::unique_ptr<std::uint8_t[]> out(new (std::nothrow) std::uint8_t[width * rows * 3]);
+    std::unique_ptr<std::uint8_t[]> out(new (std::nothrow) std::uint8_t[width * rows]);
     if (!out) return fail(error, FailureKind::OutOfMemory);
 
     // Grey value of each palette entry the file holds.
@@ -105,7 +105,7 @@ std::unique_ptr<std::uint8_t[]> convertBmpPixels(const BmpHeaderBlock& header, c
     for (std::size_t i = 0; i < rows; ++i) {
         const std::size_t stored = layout.height > 0 ? i : rows - 1 - i;
         const std::uint8_t* row = pixelArray + stored * layout.stride;
-        std::uint8_t* target = out.get() + i * width * 3;
+        std::uint8_t* target = out.get() + i * width;
         for (std::size_t j = 0; j < width; ++j) {
             std::uint8_t grey = 0;
             std::size_t index = 0;
@@ -126,9 +126,7 @@ std::unique_ptr<std::uint8_t[]> convertBmpPixels(const BmpHeaderBlock& header, c
                 if (index >= paletteUsable) return fail(error, FailureKind::Corrupt, "BMP palette index beyond the palette");
                 grey = paletteGrey[index];
             }
-            target[j * 3] = grey;
-            target[j * 3 + 1] = grey;
-            target[j * 3 + 2] = grey;
+            target[j] = grey;
         }
     }
     return out;
@@ -183,10 +181,12 @@ namespace {
 int finishLoad(ImageBuffer& image, std::unique_ptr<std::uint8_t[]> pixels, BmpHeaderBlock& header) {
     BmpLayout layout;
     if (!pixels || !parseLayout(header, layout)) {
-        image.pixels.reset();
+        releaseImage(&image);
         return 0;
     }
     image.pixels = std::move(pixels);
+    image.capacity = static_cast<std::size_t>(layout.width) * layout.rows;
+    image.median = nullptr;
     image.width = layout.width;
     image.height = static_cast<std::int32_t>(layout.rows);
     image.scale = 1.0f;

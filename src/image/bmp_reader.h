@@ -21,7 +21,7 @@ struct BmpHeaderBlock {
 };
 
 // Reads the headers and the pixel array and converts them; returns the grey
-// pixels (width * |height| * 3 bytes) and hands over the header block, or
+// pixels (width * |height| bytes, rows bottom-up) and hands over the header block, or
 // returns nothing (and says why in error, when given).
 std::unique_ptr<std::uint8_t[]> readBmpFile(const std::string& path, BmpHeaderBlock& header, Failure* error = nullptr);
 std::unique_ptr<std::uint8_t[]> readBmpSource(ByteSource& source, BmpHeaderBlock& header, Failure* error = nullptr);

@@ -54,18 +54,17 @@ struct PngRead {
     png_structp png = nullptr;
     png_infop info = nullptr;
     png_infop endInfo = nullptr;
-    png_bytepp rows = nullptr;
-    png_uint_32 rowCount = 0;
+    png_bytepp rows = nullptr;  // into the picture or into rgb
+    png_bytep rgb = nullptr;    // colour rows before their grey values
     PngFailure failure;
     Failure error;  // set on the paths that fail without a long jump
 };
 
 void releaseRead(PngRead& read) {
-    if (read.rows != nullptr) {
-        for (png_uint_32 i = 0; i < read.rowCount; ++i) png_free(read.png, read.rows[i]);
-        png_free(read.png, read.rows);
-        read.rows = nullptr;
-    }
+    png_free(read.png, read.rows);
+    read.rows = nullptr;
+    png_free(read.png, read.rgb);
+    read.rgb = nullptr;
     png_destroy_read_struct(&read.png, &read.info, &read.endInfo);
 }
 
@@ -79,6 +78,11 @@ bool compressedDataCanFit(std::uint32_t width, std::uint32_t height, int bitsPer
     const std::uint64_t rowBytes = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(bitsPerPixel) / 8;
     const std::uint64_t raw = rowBytes * height;
     return available >= raw / kDeflateBestRatio;
+}
+
+// Grey values of a row of RGB pixels (rounded weighted mean).
+void greyRow(const std::uint8_t* rgb, std::uint8_t* grey, png_uint_32 width) {
+    for (png_uint_32 x = 0; x < width; ++x, rgb += 3) grey[x] = greyRounded(rgb[0], rgb[1], rgb[2]);
 }
 
 // Reads the picture after the signature (already checked). Kept free of
@@ -98,6 +102,7 @@ int readPng(PngRead& read, ImageBuffer& image, ByteSource& source) {
     }
     if (setjmp(png_jmpbuf(read.png))) {
         releaseRead(read);
+        releaseImage(&image);
         return 0;
     }
     png_set_read_fn(read.png, &source, readFromSource);
@@ -130,73 +135,57 @@ int readPng(PngRead& read, ImageBuffer& image, ByteSource& source) {
 
     png_set_strip_16(read.png);
     png_set_strip_alpha(read.png);
-    png_set_packswap(read.png);
     if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(read.png);
-    // Grey samples of 1, 2 or 4 bits are widened to 8 before becoming RGB.
-    if ((colourType & PNG_COLOR_MASK_COLOR) == 0 && bitDepth < 8) png_set_expand_gray_1_2_4_to_8(read.png);
-    png_set_gray_to_rgb(read.png);
-    png_set_interlace_handling(read.png);
+    // Grey samples of 1, 2 or 4 bits are widened to 8 and go straight into the
+    // picture: a grey sample g has the grey value g. Colour rows become RGB
+    // and are turned into grey values row by row.
+    const bool colour = (colourType & PNG_COLOR_MASK_COLOR) != 0;
+    if (!colour && bitDepth < 8) png_set_expand_gray_1_2_4_to_8(read.png);
+    const int passes = png_set_interlace_handling(read.png);
     png_read_update_info(read.png, read.info);
     png_get_IHDR(read.png, read.info, &width, &height, &bitDepth, &colourType, &interlace, &compression, &filter);
 
     const png_size_t rowBytes = png_get_rowbytes(read.png, read.info);
-    // Each output row copies 3 * width bytes from a library row.
-    if (bitDepth != 8 || rowBytes < static_cast<png_size_t>(width) * 3) {
+    const png_size_t pixelBytes = colour ? 3 : 1;
+    if (bitDepth != 8 || rowBytes < static_cast<png_size_t>(width) * pixelBytes) {
         read.error = failure(FailureKind::UnsupportedFormat, "unsupported PNG layout");
         releaseRead(read);
         return 0;
     }
 
+    std::uint8_t* pixels = preparePixels(image, static_cast<std::int32_t>(width), static_cast<std::int32_t>(height));
+    // The picture's rows run bottom-up.
+    auto pictureRow = [&](png_uint_32 i) { return pixels + static_cast<std::size_t>(height - 1 - i) * width; };
     read.rows = static_cast<png_bytepp>(png_malloc_warn(read.png, sizeof(png_bytep) * height));
-    if (read.rows == nullptr) {
-        diagnostics().systemError("Error while during malloc for rowPointers");
+    // Interlaced colour pictures are read whole; the others a row at a time.
+    const png_uint_32 rgbRows = colour ? (passes > 1 ? height : 1) : 0;
+    if (rgbRows > 0) read.rgb = static_cast<png_bytep>(png_malloc_warn(read.png, rowBytes * rgbRows));
+    if (pixels == nullptr || read.rows == nullptr || (rgbRows > 0 && read.rgb == nullptr)) {
+        if (read.rows == nullptr) diagnostics().systemError("Error while during malloc for rowPointers");
         read.error = failure(FailureKind::OutOfMemory);
         releaseRead(read);
+        releaseImage(&image);
         return 0;
     }
-    std::memset(read.rows, 0, sizeof(png_bytep) * height);
-    read.rowCount = height;
-    for (png_uint_32 i = 0; i < height; ++i) {
-        read.rows[i] = static_cast<png_bytep>(png_malloc(read.png, rowBytes));
+    if (!colour) {
+        for (png_uint_32 i = 0; i < height; ++i) read.rows[i] = pictureRow(i);
+        png_read_image(read.png, read.rows);
+    } else if (rgbRows == 1) {
+        for (png_uint_32 i = 0; i < height; ++i) {
+            png_read_row(read.png, read.rgb, nullptr);
+            greyRow(read.rgb, pictureRow(i), width);
+        }
+    } else {
+        for (png_uint_32 i = 0; i < height; ++i) read.rows[i] = read.rgb + i * rowBytes;
+        png_read_image(read.png, read.rows);
+        for (png_uint_32 i = 0; i < height; ++i) greyRow(read.rows[i], pictureRow(i), width);
     }
-    png_read_image(read.png, read.rows);
     png_read_end(read.png, read.info);
-
-    const std::size_t rowSize = static_cast<std::size_t>(width) * 3;
-    auto* pixels = new (std::nothrow) std::uint8_t[rowSize * height];
-    if (pixels == nullptr) {
-        read.error = failure(FailureKind::OutOfMemory);
-        releaseRead(read);
-        return 0;
-    }
-    for (png_uint_32 i = 0; i < height; ++i) std::memcpy(pixels + i * rowSize, read.rows[height - 1 - i], rowSize);
     releaseRead(read);
-
-    image.pixels.reset(pixels);
-    image.width = static_cast<std::int32_t>(width);
-    image.height = static_cast<std::int32_t>(height);
-    image.scale = 1.0f;
-    convertRgbToGrey(image);
     return 1;
 }
 
 bool hasPngSignature(const std::uint8_t* bytes) { return png_sig_cmp(bytes, 0, 8) == 0; }
-
-}  // namespace
-
-void convertRgbToGrey(ImageBuffer& image) {
-    if (!image.pixels) return;
-    const std::size_t count = static_cast<std::size_t>(static_cast<std::uint32_t>(image.width)) *
-                              static_cast<std::uint32_t>(image.height);
-    std::uint8_t* p = image.pixels.get();
-    for (std::size_t i = 0; i < count; ++i, p += 3) {
-        p[1] = greyRounded(p[0], p[1], p[2]);
-        p[2] = p[1];
-        p[0] = p[2];
-    }
-}
-
-namespace {
 
 // The load error of a failed read: the reason set on the way, or else what
 // libpng reported.

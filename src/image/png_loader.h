@@ -11,13 +11,11 @@
 
 namespace ternwick {
 
-// 1 with width, height, pixels and scale 1.0 set; 0 on failure, with nothing
-// held (and the reason in error, when given).
+// 1 with width, height, pixels and scale 1.0 set (the image's pixels are
+// reused when large enough); 0 on failure, with nothing held (and the reason
+// in error, when given).
 int loadPngImage(ImageBuffer& image, const std::string& path, Failure* error = nullptr);
 int loadPngSource(ImageBuffer& image, ByteSource& source, Failure* error = nullptr);
 int loadPngMemory(ImageBuffer& image, const std::uint8_t* data, std::size_t size, Failure* error = nullptr);
-
-// Replaces every RGB pixel by its grey value (rounded weighted mean) in all three bytes.
-void convertRgbToGrey(ImageBuffer& image);
 
 }  // namespace ternwick

@@ -154,6 +154,8 @@ int fitSide(Candidate& symbol, SearchContext& context, Side side, EdgeWalkRecord
     float levelMax = -256.0f;
     float levelMid = 0.0f;  // stays defined even when no sample is taken
 
+    // Steps along the side are a small part of a pixel: most samples reuse the previous one's pixels.
+    BilinearSampler sampler(image);
     while (v < 300.0 && u < 100.0) {
         ++work;
         Vector2 p = mapScanPoint(toImage, side, u, v);
@@ -169,7 +171,7 @@ int fitSide(Candidate& symbol, SearchContext& context, Side side, EdgeWalkRecord
         if (u >= 100.0) break;
 
         float sample = 0.0f;
-        sampleBilinear(image, sample, p.x, p.y);
+        sampler.sample(sample, p.x, p.y);
         auto s = static_cast<float>(level(symbol, sample));
         if (!inside && axisAligned) s = static_cast<float>(polarity == 1 ? midLevel - 1.0 : midLevel + 1.0);
 

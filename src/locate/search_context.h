@@ -29,6 +29,7 @@ struct SamplingGrids {
 
 struct SearchContext {
     ImageBuffer image;
+    MedianCache median;  // the first pass's filtered picture, kept for the next picture
     TopEdgeLevels lastTopEdgeLevels;
     std::unique_ptr<SamplingGrids> grids;  // allocated on first use
     SearchWork work;

@@ -100,7 +100,8 @@ private:
             for (const int value : values) {
                 if (mode == Mode::X12) {
                     const int ch = x12Character(value);
-                    diagnostics().write(std::string(1, static_cast<char>(ch)));
+                    const char echo = static_cast<char>(ch);
+                    diagnostics().write(std::string_view(&echo, 1));
                     write(ch);
                 } else {
                     decodeC40TextValue(mode == Mode::Text, value, shift, upperShift, emit);

@@ -3,10 +3,12 @@
 // value, exactly, with a recorded reference file. A change that moves any of
 // them, by as little as one float rounding, shows up as a differing line.
 //
-//   trace_diff [--every N] [--reference FILE] [--write FILE]
+//   trace_diff [--every N] [--reuse] [--reference FILE] [--write FILE]
 //
 // --every N decodes every N-th picture only (the slice `make test` runs);
-// --write records the results of the pictures decoded instead of comparing.
+// --reuse decodes every picture with one decode context, as a batch does
+// (the default is a new context a picture); --write records the results of
+// the pictures decoded instead of comparing.
 // Exits 0 when everything matched, 1 on a difference, 2 on a usage error.
 #include <cstdio>
 #include <cstring>
@@ -92,16 +94,19 @@ int main(int argc, char** argv) {
     int every = 1;
     std::string referencePath = TERNWICK_SOURCE_DIR "/tests/data/trace_diff/reference.tsv";
     std::string writePath;
+    bool reuse = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--every" && i + 1 < argc) {
             every = std::atoi(argv[++i]);
+        } else if (arg == "--reuse") {
+            reuse = true;
         } else if (arg == "--reference" && i + 1 < argc) {
             referencePath = argv[++i];
         } else if (arg == "--write" && i + 1 < argc) {
             writePath = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: trace_diff [--every N] [--reference FILE] [--write FILE]\n");
+            std::fprintf(stderr, "usage: trace_diff [--every N] [--reuse] [--reference FILE] [--write FILE]\n");
             return 2;
         }
     }
@@ -118,11 +123,12 @@ int main(int argc, char** argv) {
     std::ofstream out;
     if (!writePath.empty()) out.open(writePath);
 
+    auto context = std::make_unique<DecodeContext>();
     int compared = 0;
     int differing = 0;
     for (std::size_t i = 0; i < set.size(); i += static_cast<std::size_t>(every)) {
-        // A context of its own for every picture: nothing of one decode may reach the next.
-        auto context = std::make_unique<DecodeContext>();
+        // Nothing of one decode may reach the next, with a context of its own or a shared one.
+        if (!reuse) context = std::make_unique<DecodeContext>();
         const std::string record = decodeRecord(set[i], *context);
         ++compared;
         if (!writePath.empty()) {

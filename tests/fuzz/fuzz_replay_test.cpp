@@ -78,7 +78,7 @@ void expectLoadersAgree(const fs::path& path, bool png) {
     if (pathResult != 1) return;
     ASSERT_EQ(fromPath.width, fromMemory.width) << path;
     ASSERT_EQ(fromPath.height, fromMemory.height) << path;
-    const std::size_t size = static_cast<std::size_t>(fromPath.width) * static_cast<std::size_t>(fromPath.height) * 3;
+    const std::size_t size = static_cast<std::size_t>(fromPath.width) * static_cast<std::size_t>(fromPath.height);
     EXPECT_EQ(std::memcmp(fromPath.pixels.get(), fromMemory.pixels.get(), size), 0) << path;
 }
 

@@ -43,8 +43,6 @@ TEST(BmpReader, TwentyFourBitRowsArePaddedAndBottomUp) {
     EXPECT_EQ(grey(image, 0, 0), 10);
     EXPECT_EQ(grey(image, 2, 0), 30);
     EXPECT_EQ(grey(image, 1, 1), 200);
-    EXPECT_EQ(image.pixels[1], 10);
-    EXPECT_EQ(image.pixels[2], 10);
 }
 
 TEST(BmpReader, GreyIsTheTruncatedWeightedMean) {
@@ -65,7 +63,7 @@ TEST(BmpReader, TopDownFilesGiveTheSamePicture) {
     ImageBuffer topDown;
     ASSERT_EQ(load(topDown, makeBmp(layout)), 1);
     ASSERT_EQ(topDown.height, 5);
-    EXPECT_EQ(0, std::memcmp(bottomUp.pixels.get(), topDown.pixels.get(), 7 * 5 * 3));
+    EXPECT_EQ(0, std::memcmp(bottomUp.pixels.get(), topDown.pixels.get(), 7 * 5));
     EXPECT_EQ(grey(topDown, 0, 4), pattern(0, 0) & 0xFF);
 }
 
@@ -200,7 +198,7 @@ TEST(BmpReader, PathAndMemoryLoadersAgree) {
     ImageBuffer fromMemory;
     ASSERT_EQ(loadBmpImage(fromFile, path), 1);
     ASSERT_EQ(load(fromMemory, bytes), 1);
-    EXPECT_EQ(0, std::memcmp(fromFile.pixels.get(), fromMemory.pixels.get(), 6 * 4 * 3));
+    EXPECT_EQ(0, std::memcmp(fromFile.pixels.get(), fromMemory.pixels.get(), 6 * 4));
     ImageBuffer missing;
     EXPECT_EQ(loadBmpImage(missing, path + ".absent"), 0);
     testing::writeFile(path, {bytes.begin(), bytes.begin() + 60});

@@ -161,7 +161,7 @@ TEST(ModuleSampling, OutsideModulesAreMarkedAndFlagsFollowThePicture) {
     const int width = image.width;
     const int height = image.height;
     ImageBuffer cut = testing::makeGreyImage(width, height, [&](int x, int y) {
-        return image.pixels[(static_cast<std::size_t>(y) * (width + 40) + x) * 3];
+        return image.pixels[static_cast<std::size_t>(y) * (width + 40) + x];
     });
     image = std::move(cut);
     sampleModules(symbol, known->context);

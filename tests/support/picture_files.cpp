@@ -115,13 +115,10 @@ ImageBuffer makeGreyImage(int width, int height, const std::function<std::uint8_
     image.width = width;
     image.height = height;
     image.scale = 1.0f;
-    image.pixels.reset(new std::uint8_t[static_cast<std::size_t>(width) * height * 3]);
+    image.capacity = static_cast<std::size_t>(width) * height;
+    image.pixels.reset(new std::uint8_t[image.capacity]);
     for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const std::uint8_t g = grey(x, y);
-            std::uint8_t* p = image.pixels.get() + (static_cast<std::size_t>(y) * width + x) * 3;
-            p[0] = p[1] = p[2] = g;
-        }
+        for (int x = 0; x < width; ++x) image.pixels[static_cast<std::size_t>(y) * width + x] = grey(x, y);
     }
     return image;
 }

@@ -517,13 +517,9 @@ RenderedSymbol renderSymbol(const ModuleMatrix& modules, const RenderOptions& op
     RenderedSymbol out;
     out.image.width = width;
     out.image.height = height;
-    out.image.pixels.reset(new std::uint8_t[plane.size() * 3]);
-    for (std::size_t p = 0; p < plane.size(); ++p) {
-        const std::uint8_t g = toGreyByte(plane[p]);
-        out.image.pixels[3 * p] = g;
-        out.image.pixels[3 * p + 1] = g;
-        out.image.pixels[3 * p + 2] = g;
-    }
+    out.image.capacity = plane.size();
+    out.image.pixels.reset(new std::uint8_t[plane.size()]);
+    for (std::size_t p = 0; p < plane.size(); ++p) out.image.pixels[p] = toGreyByte(plane[p]);
     out.toImage = [projection, cx, cy](double X, double Y) {
         double qx = 0.0;
         double qy = 0.0;

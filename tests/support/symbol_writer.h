@@ -87,7 +87,7 @@ struct RenderOptions {
 // the grey of pixel (i, j) is the mean of the picture plane over the unit
 // square centred on (i, j).
 struct RenderedSymbol {
-    ImageBuffer image;  // grey, three equal bytes, row 0 at the bottom
+    ImageBuffer image;  // grey, one byte a pixel, row 0 at the bottom
     // Ground truth: the finder's outer corner and the outer ends of its solid
     // row (bottom row) and of its solid column (left column).
     Vector2 finderCorner, solidRowEnd, solidColumnEnd;

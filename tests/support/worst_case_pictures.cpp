@@ -12,7 +12,7 @@ ImageBuffer noisePicture(int width, int height, unsigned seed) {
     const std::size_t pixels = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     for (std::size_t i = 0; i < pixels; ++i) {
         const auto grey = static_cast<std::uint8_t>(random() & 0xFFu);
-        image.pixels[i * 3] = image.pixels[i * 3 + 1] = image.pixels[i * 3 + 2] = grey;
+        image.pixels[i] = grey;
     }
     return image;
 }
