@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,8 +30,10 @@ int main(int argc, char** argv) {
     ternwick::sendDiagnosticsTo(ternwick::DiagnosticsTarget::StandardError);
 
     std::vector<ternwick::FileOutcome> outcomes;
+    // One context for all the files: the buffers of one picture serve the next.
+    auto context = std::make_unique<ternwick::DecodeContext>();
     for (const std::string& file : files) {
-        const ternwick::FileReport report = ternwick::decodeFileForReport(file, trace);
+        const ternwick::FileReport report = ternwick::decodeFileForReport(file, trace, context.get());
         outcomes.push_back(report.outcome);
         if (report.outcome == ternwick::FileOutcome::NameNotAccepted) {
             std::cerr << "ternwick: " << ternwick::escapeBytes(file)

@@ -8,16 +8,19 @@
 
 namespace ternwick {
 
-FileReport decodeFileForReport(const std::string& path, bool withTrace) {
+FileReport decodeFileForReport(const std::string& path, bool withTrace, DecodeContext* given) {
     FileReport report;
     report.file = path;
     report.traced = withTrace;
-    auto context = std::make_unique<DecodeContext>();
-    context->flags = StopAtFirstSymbol;
-    if (withTrace) context->trace = &report.trace;
+    std::unique_ptr<DecodeContext> fresh;
+    if (given == nullptr) fresh = std::make_unique<DecodeContext>();
+    DecodeContext& context = given != nullptr ? *given : *fresh;
+    context.flags = StopAtFirstSymbol;
+    context.trace = withTrace ? &report.trace : nullptr;
     report.fields.startTick = tickCount();
-    const int result = decodeImageFile(report.fields, *context, path);
-    releaseSymbols(*context);
+    const int result = decodeImageFile(report.fields, context, path);
+    releaseSymbols(context);
+    context.trace = nullptr;
     report.timeText = millisecondsText(elapsedTicks(report.fields.startTick, tickCount()));
 
     if (imageFileKind(path) == ImageFileKind::NotAccepted) {

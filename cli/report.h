@@ -22,10 +22,11 @@ struct FileReport {
     DecodeTrace trace;
 };
 
-// Decodes one file as the dialog does (fresh context, stop at the first
-// symbol, time from the driver's start mark to after the release).
+// Decodes one file as the dialog does (stop at the first symbol, time from
+// the driver's start mark to after the release), with the given context,
+// which keeps its buffers for the next file, or else a fresh one.
 // With withTrace, the report also says how the decode went.
-FileReport decodeFileForReport(const std::string& path, bool withTrace = false);
+FileReport decodeFileForReport(const std::string& path, bool withTrace = false, DecodeContext* context = nullptr);
 
 // Control characters, backslash and bytes above 126 escaped (\n, \t, \r, \\, \xNN).
 std::string escapeBytes(std::string_view bytes);

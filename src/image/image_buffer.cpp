@@ -83,7 +83,11 @@ void bilinear(const ImageBuffer& image, float& out, float x, float y, BilinearSa
     if (image.pixels && static_cast<double>(xi) + 1.0 < widthScaled &&
         static_cast<double>(yi) + 1.0 < heightScaled && xi > 0 && yi > 0) {
         // Nearest pixel of a scaled integer coordinate; inside by the test above.
+        // Coordinates are positive here, so at the scales the search uses the
+        // truncated quotient is the coordinate itself or half of it, rounded down.
         auto at = [&](std::int32_t u, std::int32_t v) -> double {
+            if (scale == 1.0) return greyAt(image, u, v);
+            if (scale == 2.0) return greyAt(image, u >> 1, v >> 1);
             const auto px = static_cast<std::int32_t>(static_cast<double>(u) / scale);
             const auto py = static_cast<std::int32_t>(static_cast<double>(v) / scale);
             return greyAt(image, px, py);
