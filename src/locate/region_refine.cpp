@@ -32,23 +32,10 @@ Matrix3 sideWarp(Side side) {
     return warp;
 }
 
-// The point (a, b) as the row vector [a b 1] through a matrix, with the
-// homogeneous division of the point transform; a and b at full precision.
-Vector2 mapRowVector(const Matrix3& m, double a, double b) {
-    const auto x = static_cast<float>(a * m.m[0][0] + b * m.m[1][0] + m.m[2][0]);
-    const auto y = static_cast<float>(a * m.m[0][1] + b * m.m[1][1] + m.m[2][1]);
-    const double w = a * m.m[0][2] + b * m.m[1][2] + m.m[2][2];
-    if (std::fabs(w) > kEpsilon) {
-        const double inv = 1.0 / w;
-        return Vector2{static_cast<float>(x * inv), static_cast<float>(y * inv)};
-    }
-    return Vector2{x, y};
-}
-
 // A scan-frame point (u, v) as the side's row vector: [u v 1] for the top,
 // [v u 1] (out coordinate first) for the right.
 Vector2 mapScanPoint(const Matrix3& m, Side side, double u, double v) {
-    return side == Side::Top ? mapRowVector(m, u, v) : mapRowVector(m, v, u);
+    return side == Side::Top ? mapPoint(m, u, v) : mapPoint(m, v, u);
 }
 
 double level(const Candidate& symbol, double grey) {
@@ -67,7 +54,9 @@ int greyAtPoint(const ImageBuffer& image, const Vector2& p) {
     return 0;
 }
 
-bool insideImage(const ImageBuffer& image, const Vector2& p) {
+// Whether a point lies on the picture's area: [0, width) x [0, height), the
+// far edges excluded.
+bool onPictureArea(const ImageBuffer& image, const Vector2& p) {
     const double width = static_cast<std::uint32_t>(image.width);
     const double height = static_cast<std::uint32_t>(image.height);
     return p.x >= 0.0 && p.x < width && p.y >= 0.0 && p.y < height;
@@ -157,13 +146,13 @@ int fitSide(Candidate& symbol, SearchContext& context, Side side, EdgeWalkRecord
     while (v < 300.0 && u < 100.0) {
         ++work;
         Vector2 p = mapScanPoint(toImage, side, u, v);
-        bool inside = insideImage(image, p);
+        bool inside = onPictureArea(image, p);
         while (!inside && u < 100.0 && legCondition) {
             v = stepped(v, -0.1);
             u = stepped(u, 0.1);
             ++work;
             p = mapScanPoint(toImage, side, u, v);
-            inside = insideImage(image, p);
+            inside = onPictureArea(image, p);
             corrected = true;
         }
         if (u >= 100.0) break;
