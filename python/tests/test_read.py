@@ -1,0 +1,4 @@
+import ternwick
+
+def test_import():
+    assert ternwick.__version__
