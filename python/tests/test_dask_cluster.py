@@ -24,7 +24,7 @@ def many_pictures(tmp_path_factory):
 def client():
     with distributed.LocalCluster(n_workers=2, threads_per_worker=1, processes=True, host="127.0.0.1",
                                   dashboard_address=None, memory_limit=0, silence_logs=40) as cluster, \
-            distributed.Client(cluster) as connected:
+            distributed.Client(cluster.scheduler_address) as connected:
         yield connected
 
 
