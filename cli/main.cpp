@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "app/diagnostics.h"
 #include "report.h"
 
 int main(int argc, char** argv) {
@@ -26,8 +25,7 @@ int main(int argc, char** argv) {
     }
 
     // Standard output carries only results; the decoder's diagnostics go to standard error.
-    static ternwick::StandardErrorDiagnosticSink errorSink;
-    ternwick::setDiagnosticSink(&errorSink);
+    ternwick::sendDiagnosticsTo(ternwick::DiagnosticsTarget::StandardError);
 
     std::vector<ternwick::FileOutcome> outcomes;
     for (const std::string& file : files) {

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/hex_text.h"
+#include "core/hex_text.h"
 #include "trace_report.h"
 
 namespace ternwick {
@@ -12,17 +12,12 @@ FileReport decodeFileForReport(const std::string& path, bool withTrace) {
     report.file = path;
     report.traced = withTrace;
     auto context = std::make_unique<DecodeContext>();
-    context->flags = 1;
+    context->flags = StopAtFirstSymbol;
     if (withTrace) context->trace = &report.trace;
     report.fields.startTick = tickCount();
     const int result = decodeImageFile(report.fields, *context, path);
     releaseSymbols(*context);
-    // Tick differences wrap around with the counter; unsigned arithmetic keeps them defined.
-    const auto elapsed = static_cast<std::int32_t>(static_cast<std::uint32_t>(tickCount()) -
-                                                   static_cast<std::uint32_t>(report.fields.startTick));
-    char time[32];
-    std::snprintf(time, sizeof time, "%dms", elapsed);
-    report.timeText = time;
+    report.timeText = millisecondsText(elapsedTicks(report.fields.startTick, tickCount()));
 
     if (imageFileKind(path) == ImageFileKind::NotAccepted) {
         report.outcome = FileOutcome::NameNotAccepted;

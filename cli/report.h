@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/decode_driver.h"
-#include "locate/decode_trace.h"
+#include "driver/decode_driver.h"
+#include "driver/decode_trace.h"
 
 namespace ternwick {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/hex_text.h"
+#include "core/hex_text.h"
 
 namespace ternwick {
 namespace {

@@ -16,7 +16,7 @@ class QPlainTextEdit;
 
 namespace ternwick {
 
-struct ScanLineAttempts;
+class ScanLineAttempts;
 
 // Asks the user for a picture file: its path, or nothing when the user cancels.
 using FileChooser = std::function<std::optional<QString>(QWidget* parent)>;
@@ -46,7 +46,7 @@ public:
     // Scan-line attempts the decodes of this dialog use instead of the
     // decoder's own (null: the decoder's own); lets a test stand in for a
     // decoder that finds a symbol.
-    void setScanLineAttempts(const ScanLineAttempts* attempts);
+    void setScanLineAttempts(ScanLineAttempts* attempts);
 
     // Lets the user choose a file and decodes it; a cancelled choice changes nothing.
     void onSelectFile();
@@ -71,7 +71,7 @@ private:
     std::string hexText;
 
     FileChooser chooseFile_;
-    const ScanLineAttempts* attempts_ = nullptr;
+    ScanLineAttempts* attempts_ = nullptr;
     QPlainTextEdit* asciiEdit_ = nullptr;
     QLabel* statusValue_ = nullptr;
     QLabel* schemeValue_ = nullptr;

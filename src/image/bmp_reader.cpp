@@ -1,7 +1,7 @@
 #include "image/bmp_reader.h"
 
 #include <cstdio>
-#include <cstdlib>
+#include <cstddef>
 #include <limits>
 #include <new>
 
@@ -33,12 +33,18 @@ struct BmpLayout {
     std::size_t paletteEntries = 0;
 };
 
+// Records the error, when the caller asked for it, and gives the empty result.
+std::nullptr_t fail(Error* error, ErrorCode code, const char* reason = "") {
+    if (error != nullptr) *error = makeError(code, reason);
+    return nullptr;
+}
+
 bool supportedDepth(std::uint16_t bits) { return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24; }
 
 // False for any header that would make the reader look outside what it read,
 // allocate what the file cannot back, or produce a meaningless picture.
-bool parseLayout(const BmpHeaderBlock& header, BmpLayout& layout) {
-    if (header.size < kInfoHeaderSize) return false;
+bool parseLayout(const BmpHeaderBlock& header, BmpLayout& layout, Error* error = nullptr) {
+    if (header.size < kInfoHeaderSize) return fail(error, ErrorCode::Corrupt, "corrupt BMP header"), false;
     const std::uint8_t* h = header.bytes.get();
     layout.infoSize = readU32(h);
     layout.width = readI32(h + 4);
@@ -46,11 +52,14 @@ bool parseLayout(const BmpHeaderBlock& header, BmpLayout& layout) {
     layout.bitCount = readU16(h + 14);
     layout.compression = readU32(h + 16);
     layout.sizeImage = readU32(h + 20);
-    if (layout.infoSize < kInfoHeaderSize || layout.infoSize > header.size) return false;
-    if (layout.width <= 0) return false;
-    if (layout.height == 0 || layout.height == std::numeric_limits<std::int32_t>::min()) return false;
+    if (layout.infoSize < kInfoHeaderSize || layout.infoSize > header.size || layout.width <= 0 ||
+        layout.height == 0 || layout.height == std::numeric_limits<std::int32_t>::min()) {
+        return fail(error, ErrorCode::Corrupt, "corrupt BMP header"), false;
+    }
     layout.rows = static_cast<std::uint32_t>(layout.height < 0 ? -layout.height : layout.height);
-    if (static_cast<std::uint64_t>(layout.width) * layout.rows > kMaxImagePixels) return false;
+    if (static_cast<std::uint64_t>(layout.width) * layout.rows > kMaxImagePixels) {
+        return fail(error, ErrorCode::TooLarge), false;
+    }
     layout.stride = ((static_cast<std::uint64_t>(layout.bitCount) * static_cast<std::uint32_t>(layout.width) + 7) / 8 + 3) /
                     4 * 4;
     // The palette follows the information header, whatever its size, and holds
@@ -67,16 +76,26 @@ std::uint8_t greyOf(unsigned red, unsigned green, unsigned blue) {
 }  // namespace
 
 std::unique_ptr<std::uint8_t[]> convertBmpPixels(const BmpHeaderBlock& header, const std::uint8_t* pixelArray,
-                                                 std::size_t pixelArraySize) {
+                                                 std::size_t pixelArraySize, Error* error) {
     BmpLayout layout;
-    if (!parseLayout(header, layout)) return nullptr;
-    if (layout.compression != 0 || !supportedDepth(layout.bitCount)) return nullptr;
-    if (static_cast<std::uint64_t>(layout.rows) * layout.stride > pixelArraySize) return nullptr;
+    if (!parseLayout(header, layout, error)) return nullptr;
+    if (layout.compression == 1 || layout.compression == 2) {
+        return fail(error, ErrorCode::UnsupportedFormat, "run-length compressed BMP pictures are not supported");
+    }
+    if (layout.compression != 0) {
+        return fail(error, ErrorCode::UnsupportedFormat, "compressed or bit-field BMP pictures are not supported");
+    }
+    if (!supportedDepth(layout.bitCount)) {
+        return fail(error, ErrorCode::UnsupportedFormat, "unsupported BMP depth");
+    }
+    if (static_cast<std::uint64_t>(layout.rows) * layout.stride > pixelArraySize) {
+        return fail(error, ErrorCode::Truncated, "truncated BMP data");
+    }
 
     const auto width = static_cast<std::size_t>(layout.width);
     const std::size_t rows = layout.rows;
     std::unique_ptr<std::uint8_t[]> out(new (std::nothrow) std::uint8_t[width * rows * 3]);
-    if (!out) return nullptr;
+    if (!out) return fail(error, ErrorCode::OutOfMemory);
 
     // Grey value of each palette entry the file holds.
     std::uint8_t paletteGrey[256] = {};
@@ -107,7 +126,7 @@ std::unique_ptr<std::uint8_t[]> convertBmpPixels(const BmpHeaderBlock& header, c
                 default: grey = greyOf(row[3 * j + 2], row[3 * j + 1], row[3 * j]); break;
             }
             if (layout.bitCount <= 8) {
-                if (index >= paletteUsable) return nullptr;
+                if (index >= paletteUsable) return fail(error, ErrorCode::Corrupt, "BMP palette index beyond the palette");
                 grey = paletteGrey[index];
             }
             target[j * 3] = grey;
@@ -118,40 +137,46 @@ std::unique_ptr<std::uint8_t[]> convertBmpPixels(const BmpHeaderBlock& header, c
     return out;
 }
 
-std::unique_ptr<std::uint8_t[]> readBmpSource(ByteSource& source, BmpHeaderBlock& header) {
+std::unique_ptr<std::uint8_t[]> readBmpSource(ByteSource& source, BmpHeaderBlock& header, Error* error) {
     std::uint8_t fileHeader[kFileHeaderSize];
-    if (!source.read(fileHeader, sizeof fileHeader)) return nullptr;
-    if (readU16(fileHeader) != 0x4D42) return nullptr;
+    if (!source.read(fileHeader, sizeof fileHeader)) return fail(error, ErrorCode::Truncated, "truncated BMP data");
+    if (readU16(fileHeader) != 0x4D42) return fail(error, ErrorCode::UnsupportedFormat);
     const std::uint32_t offBits = readU32(fileHeader + 10);
-    if (offBits < kFileHeaderSize + kInfoHeaderSize) return nullptr;
+    if (offBits < kFileHeaderSize + kInfoHeaderSize) return fail(error, ErrorCode::Corrupt, "corrupt BMP header");
     const std::size_t blockSize = offBits - kFileHeaderSize;
-    if (blockSize > source.remaining()) return nullptr;
+    if (blockSize > source.remaining()) return fail(error, ErrorCode::Truncated, "truncated BMP data");
 
     header.bytes.reset(new (std::nothrow) std::uint8_t[blockSize]);
     header.size = header.bytes ? blockSize : 0;
-    if (!header.bytes || !source.read(header.bytes.get(), blockSize)) {
+    if (!header.bytes) return fail(error, ErrorCode::OutOfMemory);
+    if (!source.read(header.bytes.get(), blockSize)) {
         header = BmpHeaderBlock{};
-        return nullptr;
+        return fail(error, ErrorCode::ReadFailed);
     }
 
     BmpLayout layout;
-    if (!parseLayout(header, layout)) return nullptr;
+    if (!parseLayout(header, layout, error)) return nullptr;
     const std::uint64_t needed = static_cast<std::uint64_t>(layout.rows) * layout.stride;
     std::uint64_t arraySize = layout.sizeImage != 0 ? layout.sizeImage : needed;
-    if (arraySize < needed) return nullptr;
+    if (arraySize < needed) return fail(error, ErrorCode::Corrupt, "corrupt BMP header");
     // Nothing is allocated that the file cannot fill.
-    if (arraySize > source.remaining()) return nullptr;
+    if (arraySize > source.remaining()) return fail(error, ErrorCode::Truncated, "truncated BMP data");
 
     std::unique_ptr<std::uint8_t[]> pixelArray(new (std::nothrow) std::uint8_t[arraySize]);
-    if (!pixelArray || !source.read(pixelArray.get(), arraySize)) return nullptr;
-    return convertBmpPixels(header, pixelArray.get(), arraySize);
+    if (!pixelArray) return fail(error, ErrorCode::OutOfMemory);
+    if (!source.read(pixelArray.get(), arraySize)) return fail(error, ErrorCode::ReadFailed);
+    return convertBmpPixels(header, pixelArray.get(), arraySize, error);
 }
 
-std::unique_ptr<std::uint8_t[]> readBmpFile(const std::string& path, BmpHeaderBlock& header) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return nullptr;
+std::unique_ptr<std::uint8_t[]> readBmpFile(const std::string& path, BmpHeaderBlock& header, Error* error) {
+    Error opened;
+    std::FILE* file = openPictureFile(path, opened);
+    if (file == nullptr) {
+        if (error != nullptr) *error = opened;
+        return nullptr;
+    }
     FileByteSource source(file);
-    auto pixels = readBmpSource(source, header);
+    auto pixels = readBmpSource(source, header, error);
     std::fclose(file);
     return pixels;
 }
@@ -173,16 +198,16 @@ int finishLoad(ImageBuffer& image, std::unique_ptr<std::uint8_t[]> pixels, BmpHe
 
 }  // namespace
 
-int loadBmpImage(ImageBuffer& image, const std::string& path) {
+int loadBmpImage(ImageBuffer& image, const std::string& path, Error* error) {
     BmpHeaderBlock header;
-    auto pixels = readBmpFile(path, header);
+    auto pixels = readBmpFile(path, header, error);
     return finishLoad(image, std::move(pixels), header);
 }
 
-int loadBmpMemory(ImageBuffer& image, const std::uint8_t* data, std::size_t size) {
+int loadBmpMemory(ImageBuffer& image, const std::uint8_t* data, std::size_t size, Error* error) {
     BmpHeaderBlock header;
     MemoryByteSource source(data, size);
-    auto pixels = readBmpSource(source, header);
+    auto pixels = readBmpSource(source, header, error);
     return finishLoad(image, std::move(pixels), header);
 }
 

@@ -3,7 +3,7 @@
 #include <string>
 #include <utility>
 
-#include "app/diagnostics.h"
+#include "core/diagnostics.h"
 
 namespace ternwick {
 namespace {
