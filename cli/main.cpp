@@ -6,10 +6,11 @@
 #include <vector>
 
 #include "report.h"
+#include "ternwick/ternwick.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"Reads an ECC200 Data Matrix symbol from BMP and PNG pictures."};
-    app.set_version_flag("--version", std::string("ternwick ") + TERNWICK_VERSION);
+    app.set_version_flag("--version", std::string("ternwick ") + ternwick::version());
     std::vector<std::string> files;
     bool json = false;
     bool trace = false;

@@ -1,5 +1,6 @@
 #include "report.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "core/hex_text.h"
@@ -102,6 +103,19 @@ std::string shownText(const FileReport& report) {
 
 std::string jsonText(const std::string& text) { return isValidUtf8(text) ? text : escapeBytes(text); }
 
+// A coordinate rounded to hundredths of a pixel.
+double rounded(double v) { return std::round(v * 100.0) / 100.0; }
+
+std::string cornersText(const std::vector<PicturePoint>& corners) {
+    std::string out;
+    for (const PicturePoint& p : corners) {
+        char point[64];
+        std::snprintf(point, sizeof point, "%s(%.2f, %.2f)", out.empty() ? "" : " ", rounded(p.x), rounded(p.y));
+        out += point;
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string formatReportText(const FileReport& report) {
@@ -112,6 +126,7 @@ std::string formatReportText(const FileReport& report) {
     out += "  Hex:     " + report.fields.hexText + "\n";
     out += "  Time:    " + report.timeText + "\n";
     out += "  Message: " + hexOf(report.fields.message.data(), report.fields.message.size()) + "\n";
+    out += "  Corners: " + cornersText(report.fields.corners) + "\n";
     if (report.traced) out += formatTraceText(report.trace);
     return out;
 }
@@ -130,6 +145,8 @@ nlohmann::ordered_json reportJson(const FileReport& report) {
     j["size"] = f.symbolSize > 0 ? std::to_string(f.symbolSize) + "x" + std::to_string(f.symbolSize) : "";
     j["load_ms"] = f.loadMs;
     j["decode_ms"] = f.decodeMs;
+    j["corners"] = nlohmann::ordered_json::array();
+    for (const PicturePoint& p : f.corners) j["corners"].push_back({rounded(p.x), rounded(p.y)});
     if (report.traced) j["trace"] = traceJson(report.trace);
     return j;
 }

@@ -25,7 +25,7 @@ void reportFailure(ResultFields& fields, bool showLoadFailure) {
 }
 
 // The fields of the first symbol found.
-void reportSymbol(ResultFields& fields, const SymbolResult& symbol) {
+void reportSymbol(ResultFields& fields, const SymbolResult& symbol, int pictureHeight) {
     const std::int32_t length = std::clamp(symbol.messageLength, 0, symbol.messageCapacity);
     if (symbol.codewords && symbol.codewordCount > 0) {
         if (const char* name = schemeName(symbol.codewords[0])) {
@@ -44,6 +44,8 @@ void reportSymbol(ResultFields& fields, const SymbolResult& symbol) {
         fields.symbolSize = kSymbolSizes[symbol.sizeIndex].symbolSize;
     }
     fields.message.assign(bytes, bytes + length);
+    const std::array<PicturePoint, 4> corners = symbolCorners(symbol, pictureHeight);
+    fields.corners.assign(corners.begin(), corners.end());
 }
 
 }  // namespace
@@ -122,15 +124,15 @@ int decodeLoadedImage(ResultFields& fields, DecodeContext& context) {
     const auto decodeStart = Clock::now();
     fields.startTick = tickCount();
     context.flags = StopAtFirstSymbol;
-    const Error searched = searchPicture(context);
+    const Failure searched = searchPicture(context);
     int status = 0;
-    if (searched.code == ErrorCode::InvalidArgument || searched.code == ErrorCode::TooLarge) {
+    if (searched.code == FailureKind::InvalidArgument || searched.code == FailureKind::TooLarge) {
         // Nothing a loader would have accepted.
         fields.loadError = searched;
         reportFailure(fields, true);
         status = 1;
     } else if (context.symbolCount > 0) {
-        reportSymbol(fields, context.symbols[0]);
+        reportSymbol(fields, context.symbols[0], context.image.height);
         releaseSymbolBuffers(context.symbols[0]);
     } else {
         reportFailure(fields, false);

@@ -5,8 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "core/error.h"
+#include "core/failure.h"
 #include "driver/decode_context.h"
+#include "driver/symbol_corners.h"
 
 namespace ternwick {
 
@@ -29,9 +30,10 @@ struct ResultFields {
     bool decoded = false;               // a symbol was decoded
     std::int32_t symbolSize = 0;        // its modules per side, 0 when none
     std::vector<std::uint8_t> message;  // its whole message
+    std::vector<PicturePoint> corners;  // its four corners (see symbolCorners), empty when none
     double loadMs = 0.0;                // loading the file
     double decodeMs = 0.0;              // everything after loading
-    Error loadError;                    // why the picture could not be loaded or searched
+    Failure loadError;                    // why the picture could not be loaded or searched
 };
 
 enum class ImageFileKind { NotAccepted, Png, Bmp };

@@ -1,6 +1,7 @@
 #include "driver/scan_attempt.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "ecc/reed_solomon.h"
 #include "driver/decode_trace.h"
@@ -165,6 +166,8 @@ bool decodeCandidate(SymbolResult& candidate, DecodeContext& context, const Cros
     placeCodewords(candidate);
     recorder.placed(candidate);
     context.work.charge(correctionWork(candidate));
+    const std::vector<std::uint8_t> placed(candidate.codewords.get(),
+                                           candidate.codewords.get() + candidate.codewordCount);
     const int consistent = correctSymbol(candidate);
     recorder.corrected(consistent == 1);
     if (consistent == 0) {
@@ -172,6 +175,12 @@ bool decodeCandidate(SymbolResult& candidate, DecodeContext& context, const Cros
         releaseSymbolBuffers(candidate);
         return false;
     }
+    for (std::int32_t i = 0; i < candidate.codewordCount; ++i) {
+        if (candidate.codewords[static_cast<std::size_t>(i)] != placed[static_cast<std::size_t>(i)]) {
+            ++candidate.correctedCodewords;
+        }
+    }
+    candidate.pass = static_cast<std::int32_t>(pass);
     decodeCodewords(candidate);
     recorder.decoded(candidate);
     return true;

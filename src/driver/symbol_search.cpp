@@ -64,22 +64,22 @@ std::uint32_t scanStep(std::int32_t dimension) {
     return step == 0 ? 1 : step;
 }
 
-Error searchPicture(DecodeContext& context) {
+Failure searchPicture(DecodeContext& context) {
     ImageBuffer& image = context.image;
     releaseSymbols(context);
     context.outOfMemory = false;
     const auto pixelCount = static_cast<std::uint64_t>(static_cast<std::uint32_t>(image.width)) *
                             static_cast<std::uint32_t>(image.height);
-    if (!image.pixels || image.width <= 0 || image.height <= 0) return makeError(ErrorCode::InvalidArgument);
-    if (pixelCount > kMaxImagePixels) return makeError(ErrorCode::TooLarge);
+    if (!image.pixels || image.width <= 0 || image.height <= 0) return failure(FailureKind::InvalidArgument);
+    if (pixelCount > kMaxImagePixels) return failure(FailureKind::TooLarge);
     const std::size_t byteCount = static_cast<std::size_t>(pixelCount) * 3;
 
     std::unique_ptr<std::uint8_t[]> unfiltered(new (std::nothrow) std::uint8_t[byteCount]);
-    if (!unfiltered) return makeError(ErrorCode::OutOfMemory);
+    if (!unfiltered) return failure(FailureKind::OutOfMemory);
     std::memcpy(unfiltered.get(), image.pixels.get(), byteCount);
     if (medianPrefilter(image) == 0) {
         image.pixels = std::move(unfiltered);
-        return makeError(ErrorCode::OutOfMemory);
+        return failure(FailureKind::OutOfMemory);
     }
 
     const std::uint32_t columnStep = scanStep(image.width);
@@ -105,7 +105,7 @@ Error searchPicture(DecodeContext& context) {
         context.trace->rejectedColumns.assign(context.rejectedColumns,
                                               context.rejectedColumns + context.rejectedColumnCount);
     }
-    return context.outOfMemory ? makeError(ErrorCode::OutOfMemory) : Error{};
+    return context.outOfMemory ? failure(FailureKind::OutOfMemory) : Failure{};
 }
 
 }  // namespace ternwick

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "core/error.h"
+#include "core/failure.h"
 #include "driver/decode_context.h"
 
 namespace ternwick {
@@ -20,6 +20,6 @@ std::uint32_t scanStep(std::int32_t dimension);
 // picture no loader would give (no pixels, a side of 0 or below, more than
 // kMaxImagePixels pixels) or when memory ran out; the symbols found until
 // then stay in the context.
-Error searchPicture(DecodeContext& context);
+Failure searchPicture(DecodeContext& context);
 
 }  // namespace ternwick

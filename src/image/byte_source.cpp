@@ -16,19 +16,19 @@ bool MemoryByteSource::read(void* buffer, std::size_t count) {
     return true;
 }
 
-std::FILE* openPictureFile(const std::string& path, Error& error) {
+std::FILE* openPictureFile(const std::string& path, Failure& error) {
     // Non-blocking, so that opening a FIFO without a writer returns at once.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         const int saved = errno;
         if (saved == ENOENT || saved == ENOTDIR) {
-            error = makeError(ErrorCode::FileNotFound);
+            error = failure(FailureKind::FileNotFound);
         } else if (saved == EACCES || saved == EPERM) {
-            error = makeError(ErrorCode::PermissionDenied);
+            error = failure(FailureKind::PermissionDenied);
         } else if (saved == EISDIR) {
-            error = makeError(ErrorCode::NotARegularFile, "is a directory");
+            error = failure(FailureKind::NotARegularFile, "is a directory");
         } else {
-            error = makeError(ErrorCode::ReadFailed, std::string("cannot open: ") + std::strerror(saved));
+            error = failure(FailureKind::ReadFailed, std::string("cannot open: ") + std::strerror(saved));
         }
         return nullptr;
     }
@@ -36,7 +36,7 @@ std::FILE* openPictureFile(const std::string& path, Error& error) {
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         const bool directory = S_ISDIR(info.st_mode);
         ::close(fd);
-        error = makeError(ErrorCode::NotARegularFile, directory ? "is a directory" : "not a regular file");
+        error = failure(FailureKind::NotARegularFile, directory ? "is a directory" : "not a regular file");
         return nullptr;
     }
     // Reads of a regular file never block; the descriptor goes back to blocking mode anyway.
@@ -45,7 +45,7 @@ std::FILE* openPictureFile(const std::string& path, Error& error) {
     std::FILE* file = fdopen(fd, "rb");
     if (file == nullptr) {
         ::close(fd);
-        error = makeError(ErrorCode::OutOfMemory);
+        error = failure(FailureKind::OutOfMemory);
     }
     return file;
 }

@@ -11,6 +11,7 @@
 
 #include "core/diagnostics.h"
 #include "image/byte_source.h"
+#include "image/grey_level.h"
 
 namespace ternwick {
 namespace {
@@ -56,7 +57,7 @@ struct PngRead {
     png_bytepp rows = nullptr;
     png_uint_32 rowCount = 0;
     PngFailure failure;
-    Error error;  // set on the paths that fail without a long jump
+    Failure error;  // set on the paths that fail without a long jump
 };
 
 void releaseRead(PngRead& read) {
@@ -117,12 +118,12 @@ int readPng(PngRead& read, ImageBuffer& image, ByteSource& source) {
     int filter = 0;
     png_get_IHDR(read.png, read.info, &width, &height, &bitDepth, &colourType, &interlace, &compression, &filter);
     if (width == 0 || height == 0 || static_cast<std::uint64_t>(width) * height > kMaxImagePixels) {
-        read.error = makeError(ErrorCode::TooLarge);
+        read.error = failure(FailureKind::TooLarge);
         releaseRead(read);
         return 0;
     }
     if (!compressedDataCanFit(width, height, bitDepth * png_get_channels(read.png, read.info), source.remaining())) {
-        read.error = makeError(ErrorCode::Truncated, "truncated PNG data");
+        read.error = failure(FailureKind::Truncated, "truncated PNG data");
         releaseRead(read);
         return 0;
     }
@@ -141,7 +142,7 @@ int readPng(PngRead& read, ImageBuffer& image, ByteSource& source) {
     const png_size_t rowBytes = png_get_rowbytes(read.png, read.info);
     // Each output row copies 3 * width bytes from a library row.
     if (bitDepth != 8 || rowBytes < static_cast<png_size_t>(width) * 3) {
-        read.error = makeError(ErrorCode::UnsupportedFormat, "unsupported PNG layout");
+        read.error = failure(FailureKind::UnsupportedFormat, "unsupported PNG layout");
         releaseRead(read);
         return 0;
     }
@@ -149,7 +150,7 @@ int readPng(PngRead& read, ImageBuffer& image, ByteSource& source) {
     read.rows = static_cast<png_bytepp>(png_malloc_warn(read.png, sizeof(png_bytep) * height));
     if (read.rows == nullptr) {
         diagnostics().systemError("Error while during malloc for rowPointers");
-        read.error = makeError(ErrorCode::OutOfMemory);
+        read.error = failure(FailureKind::OutOfMemory);
         releaseRead(read);
         return 0;
     }
@@ -164,7 +165,7 @@ int readPng(PngRead& read, ImageBuffer& image, ByteSource& source) {
     const std::size_t rowSize = static_cast<std::size_t>(width) * 3;
     auto* pixels = new (std::nothrow) std::uint8_t[rowSize * height];
     if (pixels == nullptr) {
-        read.error = makeError(ErrorCode::OutOfMemory);
+        read.error = failure(FailureKind::OutOfMemory);
         releaseRead(read);
         return 0;
     }
@@ -189,8 +190,7 @@ void convertRgbToGrey(ImageBuffer& image) {
                               static_cast<std::uint32_t>(image.height);
     std::uint8_t* p = image.pixels.get();
     for (std::size_t i = 0; i < count; ++i, p += 3) {
-        // trunc((9798 R + 19235 G + 3735 B) / 32768 + 0.5): rounded, halves upwards.
-        p[1] = static_cast<std::uint8_t>((9798u * p[0] + 19235u * p[1] + 3735u * p[2] + 16384u) >> 15);
+        p[1] = greyRounded(p[0], p[1], p[2]);
         p[2] = p[1];
         p[0] = p[2];
     }
@@ -200,18 +200,20 @@ namespace {
 
 // The load error of a failed read: the reason set on the way, or else what
 // libpng reported.
-Error failureOf(const PngRead& read) {
+Failure failureOf(const PngRead& read) {
     if (read.error.failed()) return read.error;
     const std::string message = read.failure.message;
-    if (message.empty()) return makeError(ErrorCode::OutOfMemory);
-    if (message == "Read Error") return makeError(ErrorCode::Truncated, "truncated PNG data");
-    return makeError(ErrorCode::Corrupt, "corrupt PNG data: " + message);
+    if (message.empty()) return failure(FailureKind::OutOfMemory);
+    if (message == "Read Error") return failure(FailureKind::Truncated, "truncated PNG data");
+    return failure(FailureKind::Corrupt, "corrupt PNG data: " + message);
 }
 
-int loadPngSource(ImageBuffer& image, ByteSource& source, Error* error) {
+}  // namespace
+
+int loadPngSource(ImageBuffer& image, ByteSource& source, Failure* error) {
     std::uint8_t signature[8];
     if (!source.read(signature, sizeof signature) || !hasPngSignature(signature)) {
-        if (error != nullptr) *error = makeError(ErrorCode::UnsupportedFormat);
+        if (error != nullptr) *error = failure(FailureKind::UnsupportedFormat);
         return 0;
     }
     PngRead read;
@@ -220,10 +222,8 @@ int loadPngSource(ImageBuffer& image, ByteSource& source, Error* error) {
     return result;
 }
 
-}  // namespace
-
-int loadPngImage(ImageBuffer& image, const std::string& path, Error* error) {
-    Error opened;
+int loadPngImage(ImageBuffer& image, const std::string& path, Failure* error) {
+    Failure opened;
     std::FILE* file = openPictureFile(path, opened);
     if (file == nullptr) {
         if (error != nullptr) *error = opened;
@@ -235,9 +235,9 @@ int loadPngImage(ImageBuffer& image, const std::string& path, Error* error) {
     return result;
 }
 
-int loadPngMemory(ImageBuffer& image, const std::uint8_t* data, std::size_t size, Error* error) {
+int loadPngMemory(ImageBuffer& image, const std::uint8_t* data, std::size_t size, Failure* error) {
     if (data == nullptr) {
-        if (error != nullptr) *error = makeError(ErrorCode::InvalidArgument);
+        if (error != nullptr) *error = failure(FailureKind::InvalidArgument);
         return 0;
     }
     MemoryByteSource source(data, size);

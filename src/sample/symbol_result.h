@@ -33,6 +33,8 @@ struct SymbolResult : Candidate {
     std::unique_ptr<std::uint8_t[]> message;     // messageCapacity bytes
     std::unique_ptr<std::int32_t[]> erasures;    // codewordCount entries
     std::int32_t erasureCount = 0;
+    std::int32_t pass = 0;                // the search pass that found it
+    std::int32_t correctedCodewords = 0;  // codewords error correction changed
 };
 
 // Frees the four owned buffers (modules, codewords, message, erasures, each

@@ -1,4 +1,4 @@
-// Errors as values: what went wrong, by kind, with a one-line reason in
+// Failures as values: what went wrong, by kind, with a one-line reason in
 // English for people. Nothing in the library prints or ends the process;
 // whatever fails hands one of these back to its caller.
 #pragma once
@@ -7,7 +7,7 @@
 
 namespace ternwick {
 
-enum class ErrorCode {
+enum class FailureKind {
     None,
     InvalidArgument,    // a picture description or option that makes no sense
     FileNotFound,
@@ -22,16 +22,16 @@ enum class ErrorCode {
 };
 
 // A short description of the kind, such as "no such file".
-const char* describe(ErrorCode code);
+const char* describe(FailureKind code);
 
-struct Error {
-    ErrorCode code = ErrorCode::None;
+struct Failure {
+    FailureKind code = FailureKind::None;
     std::string reason;  // one line; describe(code) unless something more precise is known
 
-    bool failed() const { return code != ErrorCode::None; }
+    bool failed() const { return code != FailureKind::None; }
 };
 
 // An error of the kind, with its reason or else the kind's description.
-Error makeError(ErrorCode code, std::string reason = {});
+Failure failure(FailureKind code, std::string reason = {});
 
 }  // namespace ternwick
