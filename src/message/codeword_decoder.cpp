@@ -79,6 +79,8 @@ private:
 
     Mode asciiStep() {
         const bool first = position_ == 0;
+        // A macro may also follow a structured-append header, as FNC1 may.
+        const bool opening = first || (position_ == 4 && info_.structuredAppend.has_value());
         const std::uint8_t cw = next();
         if (cw <= 128) {
             write((cw + 255) % 256);
@@ -102,7 +104,7 @@ private:
                     write((next() - 1 + 128) % 256);
                     break;
                 case kEci: return eci();
-                // Structured append, reader programming and the macros open a symbol and nothing else.
+                // Structured append, reader programming and the macros open a symbol.
                 case kStructuredAppend: return first ? structuredAppend() : fail(MessageFault::MisplacedCodeword);
                 case kReaderProgramming:
                     if (!first) return fail(MessageFault::MisplacedCodeword);
@@ -110,7 +112,7 @@ private:
                     break;
                 case kMacro05:
                 case kMacro06:
-                    if (!first) return fail(MessageFault::MisplacedCodeword);
+                    if (!opening) return fail(MessageFault::MisplacedCodeword);
                     macroHeader(cw == kMacro05 ? 5 : 6);
                     break;
                 default: break;  // 242..253 and 254 carry nothing in ASCII mode
@@ -188,7 +190,7 @@ private:
         if (total > 16 || position > total || !validId(fileId1) || !validId(fileId2)) {
             return fail(MessageFault::BadStructuredAppend);
         }
-        info_.structuredAppend = StructuredAppend{position, total, fileId1, fileId2};
+        info_.structuredAppend = StructuredAppendInfo{position, total, fileId1, fileId2};
         return Mode::Ascii;
     }
 

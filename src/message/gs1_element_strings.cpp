@@ -96,4 +96,9 @@ std::string gs1HumanReadable(std::string_view message) {
     return out;
 }
 
+std::string gs1HumanReadableOf(const MessageInfo& info, const std::uint8_t* message, std::size_t length) {
+    if (!info.gs1 || message == nullptr) return {};
+    return gs1HumanReadable({reinterpret_cast<const char*>(message), length});
+}
+
 }  // namespace ternwick

@@ -2,8 +2,12 @@
 // parentheses before its data, as printed under GS1 symbols.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "message/message_info.h"
 
 namespace ternwick {
 
@@ -17,5 +21,8 @@ namespace ternwick {
 // empty field, a character outside the GS1 set or a separator with nothing
 // after it.
 std::string gs1HumanReadable(std::string_view message);
+
+// The human-readable form of a decoded message: "" unless the symbol marked it as GS1.
+std::string gs1HumanReadableOf(const MessageInfo& info, const std::uint8_t* message, std::size_t length);
 
 }  // namespace ternwick

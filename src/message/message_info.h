@@ -18,7 +18,7 @@ struct EciMark {
 };
 
 // One symbol of a series whose messages join into one.
-struct StructuredAppend {
+struct StructuredAppendInfo {
     std::int32_t position = 0;  // 1..total
     std::int32_t total = 0;     // 2..16
     std::int32_t fileId1 = 0;   // 1..254: with fileId2, the same for every symbol of the series
@@ -33,14 +33,15 @@ enum class MessageFault : std::uint8_t {
                            // a Base256 length or field, or after an upper shift
     EciOutOfRange,         // an ECI value above 999999 or a value codeword outside 1..254
     BadStructuredAppend,   // a header whose position, total or file identifier is out of range
-    MisplacedCodeword,     // structured append, reader programming or a macro after the first codeword
+    MisplacedCodeword,     // structured append or reader programming after the first codeword, or a
+                           // macro neither first nor right after a structured-append header
 };
 
 struct MessageInfo {
     bool gs1 = false;                 // FNC1 in the first position: GS1 element strings follow
     bool aim = false;                 // FNC1 after a single letter or digit pair: an AIM application
     std::vector<EciMark> eci;         // in message order
-    std::optional<StructuredAppend> structuredAppend;
+    std::optional<StructuredAppendInfo> structuredAppend;
     bool readerProgramming = false;
     std::int32_t macro = 0;           // 5 or 6 for the macro codewords 236 and 237, otherwise 0
     MessageFault fault = MessageFault::None;

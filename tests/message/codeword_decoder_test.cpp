@@ -244,6 +244,8 @@ TEST(MessageMetadata, HeadersFnc1AndEciAsTheStandardDefinesThem) {
         {"structured append after data", {66, 233, 26, 1, 1}, "A", "]d1" + misplaced},
         {"reader programming after structured append", {233, 26, 1, 1, 234, 66}, "",
          "]d1 sa 2/7 1,1" + misplaced},
+        {"structured append, then a macro", {233, 26, 1, 1, 236, 66}, "[)>\x1E" "05\x1D" "A\x1E\x04",
+         "]d1 sa 2/7 1,1 macro 5"},
         {"a second macro", {236, 66, 237, 67}, "[)>\x1E" "05\x1D" "A", "]d1 macro 5" + misplaced},
     };
     for (const MetadataCase& c : cases) {
