@@ -92,13 +92,16 @@ void runHardGroups() {
                 options.quietZone = 1.0;
                 tally("quiet zone 1 at " + std::to_string(pixels) + " px", text, size, options, false);
             }
-            // Crisp, upright pictures of whole-pixel modules.
+            // Crisp pictures of whole-pixel modules at right angles; the
+            // picture's size is set so that module edges fall on pixel edges.
             options.supersampling = 1;
             options.quietZone = 2.0;
             for (const int pixels : {1, 2}) {
                 options.moduleSize = pixels;
+                options.width = options.height = (size + 4) * pixels;
                 tally("crisp " + std::to_string(pixels) + " px a module", text, size, options, false);
             }
+            options.width = options.height = 0;
             options.supersampling = 3;
             // Heavy blur, a Gaussian in module units, at a slant.
             options.rotationDegrees = rightAngles[k] + 12.5;
