@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <new>
 #include <vector>
 
 #include "driver/symbol_search.h"
+#include "image/sharpening.h"
 #include "locate/geometry.h"
 #include "locate/scan_line.h"
 
@@ -24,6 +26,14 @@ constexpr std::uint64_t kThreefoldPixelLimit = 160 * 160;
 // for a symbol that fills the picture.
 constexpr std::int64_t kFurtherWorkPerPixel = 8;
 constexpr std::int64_t kFurtherWorkFloorCeiling = 4000000;
+
+// Pictures up to this many pixels whose edges look blurred by at least the
+// least sigma below are searched sharpened first, by an unsharp mask of that
+// sigma (up to the most) and this amount.
+constexpr std::uint64_t kSharpenedPixelLimit = 4000000;
+constexpr double kLeastSharpenedBlur = 1.0;
+constexpr double kMostSharpenedBlur = 8.0;
+constexpr double kSharpeningAmount = 2.0;
 
 // True when most pixels along the picture's four edges are dark: the solid
 // sides of a dark finder lying on the edges make it so.
@@ -146,9 +156,18 @@ int framedCopies(const ImageBuffer& picture, FramedCopy (&copies)[kMaxFramedCopi
     const std::uint8_t dark = greyAtShare(picture, 0.05);
     // The border that stands against the colour the picture's edges mostly have comes first.
     const bool lightFirst = edgesMostlyDark(picture, static_cast<std::uint8_t>((light + dark + 1) / 2));
-    copies[0] = FramedCopy{border, lightFirst ? light : dark, magnification, SearchPass::First};
-    copies[1] = FramedCopy{border, lightFirst ? dark : light, magnification, SearchPass::First};
-    return kMaxFramedCopies;
+    const std::uint8_t first = lightFirst ? light : dark;
+    const std::uint8_t second = lightFirst ? dark : light;
+    int count = 0;
+    if (pixels <= kSharpenedPixelLimit) {
+        const double sigma = estimateBlurSigma(picture);
+        if (sigma >= kLeastSharpenedBlur) {
+            copies[count++] = FramedCopy{border, first, 1, SearchPass::First, std::min(sigma, kMostSharpenedBlur)};
+        }
+    }
+    copies[count++] = FramedCopy{border, first, magnification, SearchPass::First};
+    copies[count++] = FramedCopy{border, second, magnification, SearchPass::First};
+    return count;
 }
 
 bool makeFramedCopy(const ImageBuffer& picture, const FramedCopy& copy, ImageBuffer& out) {
@@ -205,15 +224,24 @@ void searchFurther(DecodeContext& context, ScanLineAttempts& attempts) {
 
     // One allowance for all copies, as large as the second pass's spending.
     const std::int64_t fullLimit = context.work.limit;
-    const std::int64_t copyPixels = (context.image.width + 2 * static_cast<std::int64_t>(copies[0].border)) *
-                                    (context.image.height + 2 * static_cast<std::int64_t>(copies[0].border)) *
-                                    copies[0].magnification * copies[0].magnification;
+    const FramedCopy& largest = copies[copyCount - 1];
+    const std::int64_t copyPixels = (context.image.width + 2 * static_cast<std::int64_t>(largest.border)) *
+                                    (context.image.height + 2 * static_cast<std::int64_t>(largest.border)) *
+                                    largest.magnification * largest.magnification;
     const std::int64_t floor = std::min({kFurtherWorkPerPixel * copyPixels, kFurtherWorkFloorCeiling, fullLimit});
     context.work.limit = std::clamp(context.work.spent, floor, fullLimit);
     context.work.startPass();
     for (int i = 0; i < copyCount && context.symbolCount == 0 && !context.work.exhausted(); ++i) {
         ImageBuffer copy;
-        if (!makeFramedCopy(context.image, copies[i], copy)) continue;
+        if (copies[i].sharpenSigma > 0.0) {
+            ImageBuffer sharpened;
+            if (!unsharpMask(context.image, copies[i].sharpenSigma, kSharpeningAmount, sharpened)) continue;
+            const int taps = 2 * static_cast<int>(std::ceil(3.0 * copies[i].sharpenSigma)) + 1;
+            context.work.charge(static_cast<std::int64_t>(sharpened.width) * sharpened.height * taps / 8);
+            if (!makeFramedCopy(sharpened, copies[i], copy)) continue;
+        } else if (!makeFramedCopy(context.image, copies[i], copy)) {
+            continue;
+        }
         context.work.charge(copy.width / 4 * static_cast<std::int64_t>(copy.height));
         std::swap(context.image, copy);
         RejectedLines{}.restore(context);

@@ -48,6 +48,7 @@ struct Case {
     bool lightOnDark;
     bool crisp;      // one sample a pixel, module edges on pixel edges
     int pass;        // the pass expected to read it
+    double blur = 0.0;  // Gaussian sigma in modules
 };
 
 TEST(FurtherSearch, PicturesTheFirstPassesMissDecodeInPassThreeWhereTheyWereDrawn) {
@@ -58,6 +59,7 @@ TEST(FurtherSearch, PicturesTheFirstPassesMissDecodeInPassThreeWhereTheyWereDraw
         {"one module of quiet zone at 2 px", 32, 2, 1, 0, true, false, kFurtherPass},
         {"crisp, 1 px a module", 20, 1, 2, 270, false, true, kFurtherPass},
         {"crisp, 1 px a module, large", 64, 1, 2, 0, true, true, kFurtherPass},
+        {"blurred by half a module", 24, 4, 2, 12.5, false, false, kFurtherPass, 0.5},
         // Read today: they keep the pass they had.
         {"clean", 24, 4, 3, 15, false, false, 1},
         {"light on dark", 16, 5, 2, 0, true, false, 1},
@@ -68,6 +70,7 @@ TEST(FurtherSearch, PicturesTheFirstPassesMissDecodeInPassThreeWhereTheyWereDraw
         options.quietZone = c.quietZone;
         options.rotationDegrees = c.degrees;
         options.lightOnDark = c.lightOnDark;
+        options.blurSigma = c.blur * c.module;
         if (c.crisp) {
             options.supersampling = 1;
             options.width = options.height = static_cast<int>((c.size + 2 * c.quietZone) * c.module);
