@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <new>
 
 #include "core/diagnostics.h"
 #include "core/hex_text.h"
 #include "driver/symbol_search.h"
 #include "image/bmp_reader.h"
 #include "image/png_loader.h"
+#include "message/gs1_element_strings.h"
 
 namespace ternwick {
 namespace {
@@ -25,7 +27,7 @@ void reportFailure(ResultFields& fields, bool showLoadFailure) {
 }
 
 // The fields of the first symbol found.
-void reportSymbol(ResultFields& fields, const SymbolResult& symbol, int pictureHeight) {
+void reportSymbol(ResultFields& fields, const SymbolResult& symbol, const MessageInfo& info, int pictureHeight) {
     const std::int32_t length = std::clamp(symbol.messageLength, 0, symbol.messageCapacity);
     if (symbol.codewords && symbol.codewordCount > 0) {
         if (const char* name = schemeName(symbol.codewords[0])) {
@@ -44,6 +46,8 @@ void reportSymbol(ResultFields& fields, const SymbolResult& symbol, int pictureH
         fields.symbolSize = kSymbolSizes[symbol.sizeIndex].symbolSize;
     }
     fields.message.assign(bytes, bytes + length);
+    fields.messageInfo = info;
+    fields.gs1Hri = gs1HumanReadableOf(info, bytes, length);
     const std::array<PicturePoint, 4> corners = symbolCorners(symbol, pictureHeight);
     fields.corners.assign(corners.begin(), corners.end());
 }
@@ -96,7 +100,37 @@ ImageFileKind imageFileKind(const std::string& path) {
     return ImageFileKind::NotAccepted;
 }
 
-int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string path) {
+namespace {
+
+int decodePicture(ResultFields& fields, DecodeContext& context) {
+    const auto decodeStart = Clock::now();
+    fields.startTick = tickCount();
+    context.flags = StopAtFirstSymbol;
+    const Failure searched = searchPicture(context);
+    int status = 0;
+    if (searched.code == FailureKind::InvalidArgument || searched.code == FailureKind::TooLarge) {
+        // Nothing a loader would have accepted.
+        fields.loadError = searched;
+        reportFailure(fields, true);
+        status = 1;
+    } else if (context.symbolCount > 0) {
+        reportSymbol(fields, context.symbols[0], context.messages[0], context.image.height);
+        releaseSymbolBuffers(context.symbols[0]);
+    } else {
+        reportFailure(fields, false);
+        fields.schemeText = "";
+        fields.asciiText = "";
+        if (searched.failed()) {
+            fields.loadError = searched;
+            status = 1;
+        }
+    }
+    releaseImage(&context.image);
+    fields.decodeMs = millisecondsSince(decodeStart);
+    return status;
+}
+
+int decodeFile(ResultFields& fields, DecodeContext& context, const std::string& path) {
     const ImageFileKind kind = imageFileKind(path);
     if (path.size() < 5) return 0;
 
@@ -117,35 +151,32 @@ int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string pa
         reportFailure(fields, true);
         return 1;
     }
-    return decodeLoadedImage(fields, context);
+    return decodePicture(fields, context);
+}
+
+// Exhausted memory in the middle of a step: the picture is let go and the
+// decode ends as a failure, never as the end of the process.
+template <typename Step>
+int guarded(ResultFields& fields, DecodeContext& context, const Step& step) {
+    try {
+        return step();
+    } catch (const std::bad_alloc&) {
+        releaseSymbols(context);
+        releaseImage(&context.image);
+        fields.statusText = "Failed!";
+        fields.loadError = failure(FailureKind::OutOfMemory);
+        return 1;
+    }
+}
+
+}  // namespace
+
+int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string path) {
+    return guarded(fields, context, [&] { return decodeFile(fields, context, path); });
 }
 
 int decodeLoadedImage(ResultFields& fields, DecodeContext& context) {
-    const auto decodeStart = Clock::now();
-    fields.startTick = tickCount();
-    context.flags = StopAtFirstSymbol;
-    const Failure searched = searchPicture(context);
-    int status = 0;
-    if (searched.code == FailureKind::InvalidArgument || searched.code == FailureKind::TooLarge) {
-        // Nothing a loader would have accepted.
-        fields.loadError = searched;
-        reportFailure(fields, true);
-        status = 1;
-    } else if (context.symbolCount > 0) {
-        reportSymbol(fields, context.symbols[0], context.image.height);
-        releaseSymbolBuffers(context.symbols[0]);
-    } else {
-        reportFailure(fields, false);
-        fields.schemeText = "";
-        fields.asciiText = "";
-        if (searched.failed()) {
-            fields.loadError = searched;
-            status = 1;
-        }
-    }
-    releaseImage(&context.image);
-    fields.decodeMs = millisecondsSince(decodeStart);
-    return status;
+    return guarded(fields, context, [&] { return decodePicture(fields, context); });
 }
 
 }  // namespace ternwick
