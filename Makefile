@@ -4,10 +4,10 @@
 FILE ?= examples/example.png
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-PACKAGES := cmake make g++ pkg-config libpng-dev zlib1g-dev libgtest-dev libgmock-dev \
+PACKAGES := cmake make g++ pkg-config libpng-dev libturbojpeg0-dev zlib1g-dev libgtest-dev libgmock-dev \
             libbenchmark-dev libcli11-dev nlohmann-json3-dev qt6-base-dev \
-            fonts-wqy-zenhei qt6-translations-l10n
-FUZZ_PACKAGES := cmake make pkg-config libpng-dev zlib1g-dev clang libclang-rt-14-dev
+            fonts-wqy-zenhei qt6-translations-l10n help2man
+FUZZ_PACKAGES := cmake make pkg-config libpng-dev libturbojpeg0-dev zlib1g-dev clang libclang-rt-14-dev
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := bmp_loader png_loader decode_picture codeword_layer
 

@@ -1,34 +1,65 @@
 #include "report.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 
 #include "core/hex_text.h"
+#include "driver/timed_attempts.h"
 #include "trace_report.h"
 
 namespace ternwick {
 
-FileReport decodeFileForReport(const std::string& path, bool withTrace) {
-    FileReport report;
-    report.file = path;
-    report.traced = withTrace;
-    auto context = std::make_unique<DecodeContext>();
-    context->flags = StopAtFirstSymbol;
-    if (withTrace) context->trace = &report.trace;
-    report.fields.startTick = tickCount();
-    const int result = decodeImageFile(report.fields, *context, path);
-    releaseSymbols(*context);
-    report.timeText = millisecondsText(elapsedTicks(report.fields.startTick, tickCount()));
+namespace {
 
-    if (imageFileKind(path) == ImageFileKind::NotAccepted) {
-        report.outcome = FileOutcome::NameNotAccepted;
-    } else if (result == 1) {
-        report.outcome = FileOutcome::LoadFailed;
-    } else if (report.fields.decoded) {
-        report.outcome = FileOutcome::Decoded;
+// The fields of a file that could not be loaded, as the driver fills them.
+void reportLoadFailure(FileReport& report, const std::string& reason) {
+    report.outcome = FileOutcome::LoadFailed;
+    report.error = reason;
+    report.fields.statusText = "Failed!";
+    report.fields.asciiText = kLoadFailureText;
+}
+
+}  // namespace
+
+FileReport decodeFileForReport(const InputFile& input, const DecodeSettings& settings,
+                               const std::vector<std::uint8_t>& standardInput) {
+    FileReport report;
+    report.file = input.path;
+    report.traced = settings.trace;
+    report.fields.startTick = tickCount();  // the driver sets it again when the search starts
+    const auto loadStart = std::chrono::steady_clock::now();
+    LoadResult loaded;
+    if (!input.listError.empty()) {
+        loaded.error = {ErrorCode::ReadFailed, input.listError};
+    } else if (input.path != kStandardInputName) {
+        loaded = loadPicture(input.path);
+    } else if (standardInput.empty()) {
+        loaded.error = {ErrorCode::Truncated, "standard input is empty"};
     } else {
-        report.outcome = FileOutcome::NoSymbol;
+        loaded = loadPictureMemory(standardInput.data(), standardInput.size());
     }
+    report.fields.loadMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - loadStart).count();
+
+    if (!loaded) {
+        reportLoadFailure(report, loaded.error.reason);
+    } else {
+        auto context = std::make_unique<DecodeContext>();
+        if (settings.trace) context->trace = &report.trace;
+        TimedAttempts timed(settings.budgetMs);
+        if (settings.budgetMs > 0.0) context->attempts = &timed;
+        const Picture& picture = loaded.picture;
+        if (decodeGreyPicture(report.fields, *context, picture.grey.data(), picture.width, picture.height) == 1) {
+            report.outcome = FileOutcome::LoadFailed;
+            report.error = report.fields.loadError.reason;
+        } else {
+            report.outcome = report.fields.decoded ? FileOutcome::Decoded : FileOutcome::NoSymbol;
+        }
+        releaseSymbols(*context);
+        if (settings.keepPicture) report.picture = std::move(loaded.picture);
+    }
+    report.timeText = millisecondsText(elapsedTicks(report.fields.startTick, tickCount()));
     return report;
 }
 
@@ -127,6 +158,7 @@ std::string formatReportText(const FileReport& report) {
     out += "  Time:    " + report.timeText + "\n";
     out += "  Message: " + hexOf(report.fields.message.data(), report.fields.message.size()) + "\n";
     out += "  Corners: " + cornersText(report.fields.corners) + "\n";
+    if (!report.error.empty()) out += "  Error:   " + jsonText(report.error) + "\n";
     if (report.traced) out += formatTraceText(report.trace);
     return out;
 }
@@ -147,6 +179,7 @@ nlohmann::ordered_json reportJson(const FileReport& report) {
     j["decode_ms"] = f.decodeMs;
     j["corners"] = nlohmann::ordered_json::array();
     for (const PicturePoint& p : f.corners) j["corners"].push_back({rounded(p.x), rounded(p.y)});
+    j["error"] = jsonText(report.error);
     if (report.traced) j["trace"] = traceJson(report.trace);
     return j;
 }
@@ -155,7 +188,7 @@ int exitStatusFor(const std::vector<FileOutcome>& outcomes) {
     bool loadProblem = false;
     bool noSymbol = false;
     for (const FileOutcome o : outcomes) {
-        if (o == FileOutcome::LoadFailed || o == FileOutcome::NameNotAccepted) loadProblem = true;
+        if (o == FileOutcome::LoadFailed || o == FileOutcome::OutputFailed) loadProblem = true;
         if (o == FileOutcome::NoSymbol) noSymbol = true;
     }
     if (loadProblem) return 1;

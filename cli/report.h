@@ -2,30 +2,45 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "driver/decode_driver.h"
 #include "driver/decode_trace.h"
+#include "input_list.h"
+#include "ternwick/ternwick.h"
 
 namespace ternwick {
 
-// Outcome of one file on the command line.
-enum class FileOutcome { Decoded, NoSymbol, LoadFailed, NameNotAccepted };
+// Outcome of one file on the command line; OutputFailed when it was decoded
+// or searched but its outline could not be written.
+enum class FileOutcome { Decoded, NoSymbol, LoadFailed, OutputFailed };
 
 struct FileReport {
     std::string file;
     FileOutcome outcome = FileOutcome::NoSymbol;
     ResultFields fields;
     std::string timeText;  // "%dms"
+    std::string error;     // why the file could not be loaded or searched; empty otherwise
     bool traced = false;
     DecodeTrace trace;
+    Picture picture;       // the loaded picture, kept only when asked for
 };
 
-// Decodes one file as the dialog does (fresh context, stop at the first
-// symbol, time from the driver's start mark to after the release).
-// With withTrace, the report also says how the decode went.
-FileReport decodeFileForReport(const std::string& path, bool withTrace = false);
+// How each file is decoded.
+struct DecodeSettings {
+    bool trace = false;        // the report also says how the decode went
+    double budgetMs = 0.0;     // time limit of the search; 0: none
+    bool keepPicture = false;  // the report keeps the loaded picture
+};
+
+// Loads one file by its content (standardInput holds the bytes of "-") and
+// decodes it as the dialog does: fresh context, stop at the first symbol.
+// The time runs from before the load to after the release.
+FileReport decodeFileForReport(const InputFile& input, const DecodeSettings& settings,
+                               const std::vector<std::uint8_t>& standardInput = {});
 
 // Control characters, backslash and bytes above 126 escaped (\n, \t, \r, \\, \xNN).
 std::string escapeBytes(std::string_view bytes);
@@ -39,8 +54,8 @@ std::string formatReportText(const FileReport& report);
 // The JSON object of one file, with exactly the documented keys.
 nlohmann::ordered_json reportJson(const FileReport& report);
 
-// Exit status over all files: 0 all decoded, 1 a load failure or a name not
-// accepted, 4 everything loaded but something held no symbol.
+// Exit status over all files: 0 all decoded, 1 a load failure or an outline
+// not written, 4 everything loaded but something held no symbol.
 int exitStatusFor(const std::vector<FileOutcome>& outcomes);
 
 }  // namespace ternwick

@@ -92,8 +92,10 @@ struct LoadResult {
     explicit operator bool() const { return !error; }
 };
 
-// Loads a PNG or BMP picture, recognised by its first bytes whatever the
-// file is called. Only regular files are opened.
+// Loads a PNG, BMP or JPEG picture, recognised by its first bytes whatever
+// the file is called. Only regular files are opened. BMPs may be uncompressed
+// (1 to 32 bits a pixel) or bit-field pictures of 16 or 32 bits; JPEGs are
+// decoded straight to grey (CMYK ones are refused).
 LoadResult loadPicture(const std::string& path);
 LoadResult loadPictureMemory(const std::uint8_t* data, std::size_t size);
 

@@ -1,12 +1,11 @@
 // The public reading API on top of the driver.
-#include <chrono>
 #include <new>
 
 #include "core/diagnostics.h"
 #include "driver/decode_driver.h"
-#include "driver/scan_attempt.h"
 #include "driver/symbol_corners.h"
 #include "driver/symbol_search.h"
+#include "driver/timed_attempts.h"
 #include "image/pixel_import.h"
 #include "image/picture_loader.h"
 #include "ternwick/ternwick.h"
@@ -66,31 +65,6 @@ public:
 
 private:
     const std::function<void(std::string_view)>& receive_;
-};
-
-// The decoder's own attempts, stopping the search once the time is up.
-class TimedAttempts final : public ScanLineAttempts {
-public:
-    explicit TimedAttempts(double budgetMs)
-        : deadline_(std::chrono::steady_clock::now() +
-                    std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                        std::chrono::duration<double, std::milli>(budgetMs))) {}
-    int firstPass(DecodeContext& context, int direction, int lineIndex) override {
-        if (timeUp(context)) return context.symbolCount;
-        return attemptScanLine(context, direction, lineIndex);
-    }
-    int secondPass(DecodeContext& context, int direction, int lineIndex) override {
-        if (timeUp(context)) return context.symbolCount;
-        return attemptScanLineSecondPass(context, direction, lineIndex);
-    }
-
-private:
-    bool timeUp(DecodeContext& context) const {
-        if (std::chrono::steady_clock::now() < deadline_) return false;
-        context.work.spent = context.work.limit;  // the rest of the pass is passed over
-        return true;
-    }
-    std::chrono::steady_clock::time_point deadline_;
 };
 
 Symbol publicSymbol(const SymbolResult& found, int pictureHeight) {

@@ -7,6 +7,7 @@
 #include "core/hex_text.h"
 #include "driver/symbol_search.h"
 #include "image/bmp_reader.h"
+#include "image/pixel_import.h"
 #include "image/png_loader.h"
 
 namespace ternwick {
@@ -146,6 +147,18 @@ int decodeLoadedImage(ResultFields& fields, DecodeContext& context) {
     releaseImage(&context.image);
     fields.decodeMs = millisecondsSince(decodeStart);
     return status;
+}
+
+int decodeGreyPicture(ResultFields& fields, DecodeContext& context, const std::uint8_t* grey, int width, int height) {
+    releaseSymbols(context);
+    const Failure imported = importPixels(context.image, grey, width, height, width, PixelLayout::Grey);
+    if (imported.failed()) {
+        releaseImage(&context.image);
+        fields.loadError = imported;
+        reportFailure(fields, true);
+        return 1;
+    }
+    return decodeLoadedImage(fields, context);
 }
 
 }  // namespace ternwick

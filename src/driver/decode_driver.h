@@ -73,6 +73,12 @@ int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string pa
 // cannot be loaded.
 int decodeLoadedImage(ResultFields& fields, DecodeContext& context);
 
+// decodeLoadedImage on a picture of one grey byte a pixel, rows top-down,
+// stride width (as loadPicture gives it), copied into context.image first.
+// A picture that cannot be copied (no data, a side of 0 or below, too many
+// pixels, no memory) is reported like a file that cannot be loaded.
+int decodeGreyPicture(ResultFields& fields, DecodeContext& context, const std::uint8_t* grey, int width, int height);
+
 // Name of the encodation scheme announced by a first codeword, or nullptr.
 const char* schemeName(std::uint8_t firstCodeword);
 

@@ -173,7 +173,7 @@ TEST(PictureLoading, LoadsByContentAndSaysWhyNot) {
     const Case cases[] = {
         {dir + "/missing.png", ErrorCode::FileNotFound, "no such file"},
         {dir + "/folder.png", ErrorCode::NotARegularFile, "is a directory"},
-        {dir + "/text.png", ErrorCode::UnsupportedFormat, "not a PNG or BMP picture"},
+        {dir + "/text.png", ErrorCode::UnsupportedFormat, "not a PNG, BMP or JPEG picture"},
         {dir + "/cut.png", ErrorCode::Truncated, "truncated PNG data"},
     };
     for (const Case& c : cases) {
