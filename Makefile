@@ -9,7 +9,7 @@ PACKAGES := cmake make g++ pkg-config libpng-dev libturbojpeg0-dev zlib1g-dev li
             fonts-wqy-zenhei qt6-translations-l10n help2man
 FUZZ_PACKAGES := cmake make pkg-config libpng-dev libturbojpeg0-dev zlib1g-dev clang libclang-rt-14-dev
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := bmp_loader png_loader decode_picture codeword_layer
+FUZZ_TARGETS := bmp_loader png_loader jpeg_loader decode_picture codeword_layer
 
 RELEASE_DIR := build/release
 TEST_DIR := build/asan
@@ -73,6 +73,7 @@ fuzz-build: fuzz-deps
 
 fuzz_options_bmp_loader := -dict=fuzz/ternwick.dict -max_len=16384
 fuzz_options_png_loader := -dict=fuzz/ternwick.dict -max_len=16384
+fuzz_options_jpeg_loader := -dict=fuzz/ternwick.dict -max_len=16384 -rss_limit_mb=4096
 fuzz_options_decode_picture := -max_len=16386
 fuzz_options_codeword_layer := -max_len=4096
 
@@ -82,6 +83,7 @@ fuzz: fuzz-build
 	  case $$t in \
 	    bmp_loader) options="$(fuzz_options_bmp_loader)";; \
 	    png_loader) options="$(fuzz_options_png_loader)";; \
+	    jpeg_loader) options="$(fuzz_options_jpeg_loader)";; \
 	    decode_picture) options="$(fuzz_options_decode_picture)";; \
 	    codeword_layer) options="$(fuzz_options_codeword_layer)";; \
 	  esac; \

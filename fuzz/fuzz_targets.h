@@ -10,12 +10,16 @@
 
 namespace ternwick::fuzz {
 
-// loadBmpMemory on the input as a BMP file.
+// loadBmpMemory on the input as a BMP file, and the reader of every BMP
+// variant on it too.
 int fuzzBmpLoader(const std::uint8_t* data, std::size_t size);
 
 // loadPngMemory on the input as a PNG file, its chunk checksums made right
 // first so that the fuzzer reaches past them.
 int fuzzPngLoader(const std::uint8_t* data, std::size_t size);
+
+// loadJpegMemory on the input as a JPEG file.
+int fuzzJpegLoader(const std::uint8_t* data, std::size_t size);
 
 // The whole decode of a small picture: byte 0 the width, byte 1 the height
 // (each taken modulo kMaxPictureSide + 1; 0 gives no picture), then the grey
@@ -41,6 +45,7 @@ struct FuzzTarget {
 inline constexpr FuzzTarget kFuzzTargets[] = {
     {"bmp_loader", fuzzBmpLoader},
     {"png_loader", fuzzPngLoader},
+    {"jpeg_loader", fuzzJpegLoader},
     {"decode_picture", fuzzDecodePicture},
     {"codeword_layer", fuzzCodewordLayer},
 };

@@ -107,6 +107,10 @@ TEST(Command, DecodesTheExampleAndTracesItsStages) {
     EXPECT_EQ(candidate["rs"], "ok");
     EXPECT_TRUE(candidate["fail"].is_null());
 
+    // A budget that runs out before the first scan line finds nothing; a generous one changes nothing.
+    EXPECT_EQ(runTernwick("--budget-ms 0.001 " + example).status, 4);
+    EXPECT_EQ(runTernwick("--budget-ms 60000 " + example).status, 0);
+
     const auto text = runTernwick("--trace " + example);
     EXPECT_NE(text.output.find("trace: decoded candidate, pass 1"), std::string::npos) << text.output;
     EXPECT_NE(text.output.find("correction: ok"), std::string::npos);
