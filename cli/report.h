@@ -9,6 +9,7 @@
 
 #include "driver/decode_driver.h"
 #include "driver/decode_trace.h"
+#include "driver/result_text.h"
 #include "input_list.h"
 #include "ternwick/ternwick.h"
 
@@ -41,12 +42,6 @@ struct DecodeSettings {
 // The time runs from before the load to after the release.
 FileReport decodeFileForReport(const InputFile& input, const DecodeSettings& settings,
                                const std::vector<std::uint8_t>& standardInput = {});
-
-// Control characters, backslash and bytes above 126 escaped (\n, \t, \r, \\, \xNN).
-std::string escapeBytes(std::string_view bytes);
-
-// True when the bytes are well-formed UTF-8.
-bool isValidUtf8(std::string_view bytes);
 
 // The human-readable block of one file.
 std::string formatReportText(const FileReport& report);

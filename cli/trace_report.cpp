@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/hex_text.h"
+#include "driver/result_text.h"
 
 namespace ternwick {
 namespace {

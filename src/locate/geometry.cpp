@@ -89,20 +89,19 @@ void matrixPrint(const Matrix3& matrix) {
     diagnostics().write("\n");
 }
 
-void transformPoint(const Matrix3& matrix, const Vector2& in, Vector2& out) {
+Vector2 mapPoint(const Matrix3& matrix, double x, double y) {
     const auto& m = matrix.m;
-    const double x = in.x;
-    const double y = in.y;
     const float xp = static_cast<float>(x * m[0][0] + y * m[1][0] + m[2][0]);
     const float yp = static_cast<float>(x * m[0][1] + y * m[1][1] + m[2][1]);
     const double w = x * m[0][2] + y * m[1][2] + m[2][2];
     if (std::fabs(w) > kEpsilon) {
         const double inv = 1.0 / w;
-        out = {static_cast<float>(xp * inv), static_cast<float>(yp * inv)};
-    } else {
-        out = {xp, yp};
+        return {static_cast<float>(xp * inv), static_cast<float>(yp * inv)};
     }
+    return {xp, yp};
 }
+
+void transformPoint(const Matrix3& matrix, const Vector2& in, Vector2& out) { out = mapPoint(matrix, in.x, in.y); }
 
 void transformPointInPlace(const Matrix3& matrix, Vector2& point) {
     const Vector2 in = point;

@@ -44,6 +44,12 @@ double finderLikeness(const SymbolResult& symbol, float grey);
 // 1 with sizeIndex, counts and cleared buffers set; 0 with nothing allocated.
 int fitSymbolSize(SymbolResult& symbol, SearchContext& context, SizeSearchRecord* record = nullptr);
 
+// The border ring's pattern, which both border checks test (each on its own
+// samples and in its own order): the solid row and column are of the
+// finder's colour; along the two clock sides, counted from the solid side,
+// even positions are of the finder's colour and odd ones of the background's.
+inline bool ringExpectsFinderColour(int positionAlongClockSide) { return positionAlongClockSide % 2 == 0; }
+
 // Checks the ring of the candidate whose interior size is in mappingRows.
 int checkBorderPattern(const SymbolResult& symbol, const SearchContext& context, BorderCheckRecord* record = nullptr);
 
