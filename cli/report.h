@@ -24,7 +24,7 @@ struct FileReport {
     FileOutcome outcome = FileOutcome::NoSymbol;
     ResultFields fields;
     std::string timeText;  // "%dms"
-    std::string error;     // why the file could not be loaded or searched; empty otherwise
+    std::string error;     // why the file could not be loaded or searched, or its outline written; empty otherwise
     bool traced = false;
     DecodeTrace trace;
     Picture picture;       // the loaded picture, kept only when asked for
