@@ -7,6 +7,8 @@
 #include "locate/candidate.h"
 
 namespace ternwick {
+
+static void matrixPrint(const Matrix3& matrix);
 namespace {
 
 Matrix3 identity() { return kIdentityMatrix; }
@@ -81,7 +83,7 @@ void matrixMultiply(const Matrix3& left, const Matrix3& right, Matrix3& out) {
     }
 }
 
-void matrixPrint(const Matrix3& matrix) {
+static void matrixPrint(const Matrix3& matrix) {
     for (const auto& row : matrix.m) {
         diagnostics().write(formatText("%8.8f\t%8.8f\t%8.8f\n", static_cast<double>(row[0]),
                                        static_cast<double>(row[1]), static_cast<double>(row[2])));

@@ -58,7 +58,6 @@ inline constexpr double kEpsilon = 1e-6;
 
 int matrixInverse(const Matrix3& source, Matrix3& out);
 void matrixMultiply(const Matrix3& left, const Matrix3& right, Matrix3& out);
-void matrixPrint(const Matrix3& matrix);
 void transformPointInPlace(const Matrix3& matrix, Vector2& point);
 void transformPoint(const Matrix3& matrix, const Vector2& in, Vector2& out);
 // The point (x, y) as the row vector [x y 1] through the matrix, with the

@@ -149,7 +149,8 @@ int checkBorderPatternThresholded(SymbolResult& symbol, const float* binarisedGr
     return passed;
 }
 
-void gridToModules(SymbolResult& symbol, const float* binarisedGrid) {
+// Fills modules from the binarised grid.
+static void gridToModules(SymbolResult& symbol, const float* binarisedGrid) {
     const int interior = symbol.mappingRows + alignmentLineCount(symbol.regionCount);
     const int side = interior + 2 + gridMargin;
     forEachMappingModule(symbol, [&](int r, int q, std::uint8_t& module) {

@@ -29,7 +29,9 @@ bool estimateSymbolSize(const SymbolResult& symbol, const Vector2& start, const 
     return true;
 }
 
-double finderLikeness(const SymbolResult& symbol, float grey) {
+// Grey value -> how much it looks like the finder (near 1) rather than the
+// background (near 0), from the symbol's level statistics and polarity.
+static double finderLikeness(const SymbolResult& symbol, float grey) {
     const LevelStats& s = symbol.levels;
     const double t = ((grey - static_cast<double>(s.baseValue)) * s.sign - s.minLevel) /
                      (static_cast<double>(s.maxLevel) - s.minLevel);
@@ -98,7 +100,9 @@ int checkBorderPattern(const SymbolResult& symbol, const SearchContext& context,
     return passed;
 }
 
-bool allocateSymbolBuffers(SymbolResult& symbol) {
+// Allocates modules, codewords, erasures and message, all cleared. False,
+// with nothing held, when memory is exhausted.
+static bool allocateSymbolBuffers(SymbolResult& symbol) {
     symbol.moduleCount = symbol.mappingRows * symbol.mappingCols;
     symbol.modules.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(symbol.moduleCount)]());
     const SymbolSize& size = kSymbolSizes[symbol.sizeIndex];

@@ -37,10 +37,6 @@ inline constexpr int kSizeOffsets[7] = {0, -2, 2, -4, 4, -6, 6};
 bool estimateSymbolSize(const SymbolResult& symbol, const Vector2& start, const Vector2& end, bool alongX,
                         int& estimate, float& length);
 
-// Grey value -> how much it looks like the finder (near 1) rather than the
-// background (near 0), from the symbol's level statistics and polarity.
-double finderLikeness(const SymbolResult& symbol, float grey);
-
 // 1 with sizeIndex, counts and cleared buffers set; 0 with nothing allocated.
 int fitSymbolSize(SymbolResult& symbol, SearchContext& context, SizeSearchRecord* record = nullptr);
 
@@ -52,10 +48,6 @@ inline bool ringExpectsFinderColour(int positionAlongClockSide) { return positio
 
 // Checks the ring of the candidate whose interior size is in mappingRows.
 int checkBorderPattern(const SymbolResult& symbol, const SearchContext& context, BorderCheckRecord* record = nullptr);
-
-// Allocates modules, codewords, erasures and message, all cleared. False,
-// with nothing held, when memory is exhausted.
-bool allocateSymbolBuffers(SymbolResult& symbol);
 
 // Fills modules from the picture; call after fitSymbolSize returned 1.
 void sampleModules(SymbolResult& symbol, const SearchContext& context);
