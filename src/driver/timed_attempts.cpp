@@ -18,6 +18,11 @@ int TimedAttempts::secondPass(DecodeContext& context, int direction, int lineInd
     return attemptScanLineSecondPass(context, direction, lineIndex);
 }
 
+int TimedAttempts::furtherPass(DecodeContext& context, int chain, int direction, int lineIndex) {
+    if (timeUp(context)) return context.symbolCount;
+    return ScanLineAttempts::furtherPass(context, chain, direction, lineIndex);
+}
+
 bool TimedAttempts::timeUp(DecodeContext& context) const {
     if (std::chrono::steady_clock::now() < deadline_) return false;
     context.work.spent = context.work.limit;  // the rest of the pass is passed over

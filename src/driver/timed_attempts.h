@@ -14,6 +14,7 @@ public:
     explicit TimedAttempts(double budgetMs);
     int firstPass(DecodeContext& context, int direction, int lineIndex) override;
     int secondPass(DecodeContext& context, int direction, int lineIndex) override;
+    int furtherPass(DecodeContext& context, int chain, int direction, int lineIndex) override;
 
 private:
     bool timeUp(DecodeContext& context) const;
