@@ -9,7 +9,7 @@ PACKAGES := cmake make g++ pkg-config libpng-dev zlib1g-dev libgtest-dev libgmoc
             fonts-wqy-zenhei qt6-translations-l10n
 FUZZ_PACKAGES := cmake make pkg-config libpng-dev zlib1g-dev clang libclang-rt-14-dev
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := bmp_loader png_loader decode_picture codeword_layer
+FUZZ_TARGETS := bmp_loader png_loader decode_picture codeword_layer read_symbols
 
 RELEASE_DIR := build/release
 TEST_DIR := build/asan
@@ -72,9 +72,12 @@ fuzz-build: fuzz-deps
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
 
 fuzz_options_bmp_loader := -dict=fuzz/ternwick.dict -max_len=16384
-fuzz_options_png_loader := -dict=fuzz/ternwick.dict -max_len=16384
+# PNG inputs up to 1 MB, so that compressed data far beyond the picture is
+# reached, and a second per input at most: a slow input is a finding.
+fuzz_options_png_loader := -dict=fuzz/ternwick.dict -max_len=1048576 -timeout=1
 fuzz_options_decode_picture := -max_len=16386
 fuzz_options_codeword_layer := -max_len=4096
+fuzz_options_read_symbols := -max_len=65540
 
 fuzz: fuzz-build
 	@status=0; for t in $(FUZZ_TARGETS); do \
@@ -84,10 +87,11 @@ fuzz: fuzz-build
 	    png_loader) options="$(fuzz_options_png_loader)";; \
 	    decode_picture) options="$(fuzz_options_decode_picture)";; \
 	    codeword_layer) options="$(fuzz_options_codeword_layer)";; \
+	    read_symbols) options="$(fuzz_options_read_symbols)";; \
 	  esac; \
 	  reproducers=""; [ -d fuzz/reproducers/$$t ] && reproducers=fuzz/reproducers/$$t; \
 	  echo "== fuzz_$$t for $(FUZZ_SECONDS) s"; \
-	  $(FUZZ_DIR)/fuzz/fuzz_$$t $$options -max_total_time=$(FUZZ_SECONDS) -timeout=30 -print_final_stats=1 \
+	  $(FUZZ_DIR)/fuzz/fuzz_$$t -timeout=30 $$options -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	    -artifact_prefix=$(FUZZ_DIR)/findings/$$t/ $(FUZZ_DIR)/corpus/$$t fuzz/corpus/$$t $$reproducers \
 	    || status=1; \
 	done; \
