@@ -13,12 +13,13 @@ FUZZ_TARGETS := bmp_loader png_loader decode_picture codeword_layer read_symbols
 
 RELEASE_DIR := build/release
 TEST_DIR := build/asan
+TSAN_DIR := build/tsan
 BENCH_DIR := build/bench
 FUZZ_DIR := build/fuzz
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test deps build release bench fuzz fuzz-deps fuzz-build fuzz-merge clean
+.PHONY: run test tsan deps build release bench fuzz fuzz-deps fuzz-build fuzz-merge clean
 
 # Installs, without recommended extras, only the packages dpkg does not have.
 define install_missing
@@ -52,6 +53,13 @@ test: deps
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  QT_QPA_PLATFORM=offscreen \
 	  ctest --output-on-failure -j $(JOBS)
+
+# The concurrency test under ThreadSanitizer, in a build of its own.
+tsan: deps
+	cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTERNWICK_THREAD_SANITIZE=ON \
+	  -DTERNWICK_GUI=OFF -DTERNWICK_BENCH=OFF
+	cmake --build $(TSAN_DIR) -j $(JOBS) --target ternwick_concurrency_test
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ./$(TSAN_DIR)/tests/ternwick_concurrency_test
 
 # Benchmarks and the decode-rate program, in a release build of their own.
 bench: deps

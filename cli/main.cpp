@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -29,17 +30,24 @@ int main(int argc, char** argv) {
     ternwick::sendDiagnosticsTo(ternwick::DiagnosticsTarget::StandardError);
 
     std::vector<ternwick::FileOutcome> outcomes;
+    outcomes.reserve(files.size());
     for (const std::string& file : files) {
-        const ternwick::FileReport report = ternwick::decodeFileForReport(file, trace);
-        outcomes.push_back(report.outcome);
-        if (report.outcome == ternwick::FileOutcome::NameNotAccepted) {
-            std::cerr << "ternwick: " << ternwick::escapeBytes(file)
-                      << ": not accepted (the name must end in .png or .bmp)\n";
-        }
-        if (json) {
-            std::cout << ternwick::reportJson(report).dump() << "\n";
-        } else {
-            std::cout << ternwick::formatReportText(report);
+        try {
+            const ternwick::FileReport report = ternwick::decodeFileForReport(file, trace);
+            outcomes.push_back(report.outcome);
+            if (report.outcome == ternwick::FileOutcome::NameNotAccepted) {
+                std::cerr << "ternwick: " << ternwick::escapeBytes(file)
+                          << ": not accepted (the name must end in .png or .bmp)\n";
+            }
+            if (json) {
+                std::cout << ternwick::reportJson(report).dump() << "\n";
+            } else {
+                std::cout << ternwick::formatReportText(report);
+            }
+        } catch (const std::bad_alloc&) {
+            // Out of memory for this file's report: say so and go on with the next file.
+            outcomes.push_back(ternwick::FileOutcome::LoadFailed);
+            std::cerr << "ternwick: " << file << ": out of memory\n";
         }
         std::cout.flush();
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <new>
 
 #include "core/diagnostics.h"
 #include "core/hex_text.h"
@@ -109,15 +110,28 @@ int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string pa
 
     if (kind == ImageFileKind::NotAccepted) return 0;
 
-    const auto loadStart = Clock::now();
-    const int loaded = kind == ImageFileKind::Png ? loadPngImage(context.image, path, &fields.loadError)
-                                                  : loadBmpImage(context.image, path, &fields.loadError);
-    fields.loadMs = millisecondsSince(loadStart);
-    if (loaded != 1) {
+    try {
+        const auto loadStart = Clock::now();
+        const int loaded = kind == ImageFileKind::Png ? loadPngImage(context.image, path, &fields.loadError)
+                                                      : loadBmpImage(context.image, path, &fields.loadError);
+        fields.loadMs = millisecondsSince(loadStart);
+        if (loaded != 1) {
+            reportFailure(fields, true);
+            return 1;
+        }
+        return decodeLoadedImage(fields, context);
+    } catch (const std::bad_alloc&) {
+        // Memory ran out where the stages allocate through the standard
+        // library: the picture is given up like one that did not load.
+        releaseImage(&context.image);
+        releaseSymbols(context);
+        const std::int32_t startTick = fields.startTick;
+        fields = ResultFields{};
+        fields.startTick = startTick;
+        fields.loadError = failure(FailureKind::OutOfMemory);
         reportFailure(fields, true);
         return 1;
     }
-    return decodeLoadedImage(fields, context);
 }
 
 int decodeLoadedImage(ResultFields& fields, DecodeContext& context) {
@@ -135,7 +149,8 @@ int decodeLoadedImage(ResultFields& fields, DecodeContext& context) {
         reportSymbol(fields, context.symbols[0], context.image.height);
         releaseSymbolBuffers(context.symbols[0]);
     } else {
-        reportFailure(fields, false);
+        // Memory running out shows as a picture that could not be loaded.
+        reportFailure(fields, searched.code == FailureKind::OutOfMemory);
         fields.schemeText = "";
         fields.asciiText = "";
         if (searched.failed()) {

@@ -62,7 +62,7 @@ struct PngRead {
     png_infop info = nullptr;
     png_infop endInfo = nullptr;
     png_bytepp rows = nullptr;
-    png_uint_32 rowCount = 0;
+    png_bytep rowBlock = nullptr;  // every row, in one allocation
     png_uint_32 width = 0;
     png_uint_32 height = 0;
     // Rows holding data over all interlace passes, and those read so far.
@@ -111,23 +111,24 @@ std::uint64_t dataRowsOf(png_uint_32 width, png_uint_32 height, int interlace) {
 }
 
 void releaseRead(PngRead& read) {
-    if (read.rows != nullptr) {
-        for (png_uint_32 i = 0; i < read.rowCount; ++i) png_free(read.png, read.rows[i]);
-        png_free(read.png, read.rows);
-        read.rows = nullptr;
-    }
+    png_free(read.png, read.rowBlock);
+    read.rowBlock = nullptr;
+    png_free(read.png, read.rows);
+    read.rows = nullptr;
     png_destroy_read_struct(&read.png, &read.info, &read.endInfo);
 }
 
 // Whether the rest of the file can hold the compressed picture at all: deflate
 // packs at most 1032 bytes into one (a 258-byte match costs at least two
-// bits), and the picture's rows take at least height * floor(width * bits
-// per pixel / 8) bytes before compression, interlaced or not. A header that
-// promises more than that is refused before its rows are allocated.
+// bits), and the picture's rows take at least height * (1 + floor(width *
+// bits per pixel / 8)) bytes before compression, a filter byte and the
+// samples, interlaced or not (the passes together have at least height
+// rows). A header that promises more than that is refused before its rows
+// are allocated.
 bool compressedDataCanFit(std::uint32_t width, std::uint32_t height, int bitsPerPixel, std::uint64_t available) {
     constexpr std::uint64_t kDeflateBestRatio = 1032;
     const std::uint64_t rowBytes = static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(bitsPerPixel) / 8;
-    const std::uint64_t raw = rowBytes * height;
+    const std::uint64_t raw = (rowBytes + 1) * height;
     return available >= raw / kDeflateBestRatio;
 }
 
@@ -253,18 +254,17 @@ int readPng(PngRead& read, ImageBuffer& image) {
         return 0;
     }
 
+    // One allocation for all rows: a tall, narrow picture would otherwise
+    // cost millions of small ones.
     read.rows = static_cast<png_bytepp>(png_malloc_warn(read.png, sizeof(png_bytep) * height));
-    if (read.rows == nullptr) {
+    read.rowBlock = static_cast<png_bytep>(png_malloc_warn(read.png, rowBytes * height));
+    if (read.rows == nullptr || read.rowBlock == nullptr) {
         diagnostics().systemError("Error while during malloc for rowPointers");
         read.error = failure(FailureKind::OutOfMemory);
         releaseRead(read);
         return 0;
     }
-    std::memset(read.rows, 0, sizeof(png_bytep) * height);
-    read.rowCount = height;
-    for (png_uint_32 i = 0; i < height; ++i) {
-        read.rows[i] = static_cast<png_bytep>(png_malloc(read.png, rowBytes));
-    }
+    for (png_uint_32 i = 0; i < height; ++i) read.rows[i] = read.rowBlock + static_cast<std::size_t>(i) * rowBytes;
     png_read_image(read.png, read.rows);
     // png_read_end is not called: the chunks after the image data, down to
     // the end chunk, add nothing to the picture.

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "support/caller_picture.h"
 #include "support/picture_files.h"
 #include "support/symbol_writer.h"
 
@@ -17,29 +18,8 @@ namespace {
 
 constexpr const char* kText = "TERNWICK 2026";
 
-// A top-down picture of the given format and padding from a rendered symbol.
-struct CallerPicture {
-    std::vector<std::uint8_t> bytes;
-    ImageView view;
-};
-
-CallerPicture callerPicture(const ImageBuffer& image, PixelFormat format, int padding) {
-    const int pixelBytes = bytesPerPixel(format);
-    const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(image.width) * pixelBytes + padding;
-    CallerPicture out;
-    out.bytes.assign(static_cast<std::size_t>(stride) * image.height, 0xEE);
-    for (int y = 0; y < image.height; ++y) {
-        for (int x = 0; x < image.width; ++x) {
-            const std::uint8_t grey = greyAt(image, x, image.height - 1 - y);
-            std::uint8_t* p = out.bytes.data() + y * stride + x * pixelBytes;
-            for (int c = 0; c < pixelBytes; ++c) p[c] = grey;
-            if (pixelBytes == 4) p[format == PixelFormat::RGBA ? 3 : 0] = 0x7F;  // alpha, ignored
-            if (format == PixelFormat::BGRA) p[3] = grey, p[0] = grey;
-        }
-    }
-    out.view = {out.bytes.data(), image.width, image.height, stride, format};
-    return out;
-}
+using testing::callerPicture;
+using testing::CallerPicture;
 
 // The drawn corner of the symbol in the API's picture coordinates.
 Point drawnCorner(const ::ternwick::testing::RenderedSymbol& rendered, double X, double Y) {
