@@ -3,6 +3,7 @@
 #include "ternwick/ternwick.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <filesystem>
@@ -183,6 +184,7 @@ TEST(PictureLoading, LoadsByContentAndSaysWhyNot) {
     ::ternwick::testing::writeFile(dir + "/text.png", {'h', 'e', 'l', 'l', 'o'});
     ::ternwick::testing::writeFile(dir + "/cut.png", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0});
     std::filesystem::create_directories(dir + "/folder.png");
+    ASSERT_EQ(mkfifo((dir + "/pipe.png").c_str(), 0600), 0);  // no writer: opening it must not block
     const LoadResult loaded = loadPicture(dir + "/png-named.bmp");
     ASSERT_TRUE(loaded) << loaded.error.reason;
     EXPECT_EQ(loaded.picture.width, rendered.image.width);
@@ -198,6 +200,8 @@ TEST(PictureLoading, LoadsByContentAndSaysWhyNot) {
     const Case cases[] = {
         {dir + "/missing.png", ErrorCode::FileNotFound, "no such file"},
         {dir + "/folder.png", ErrorCode::NotARegularFile, "is a directory"},
+        {dir + "/pipe.png", ErrorCode::NotARegularFile, "not a regular file"},
+        {"/dev/null", ErrorCode::NotARegularFile, "not a regular file"},
         {dir + "/text.png", ErrorCode::UnsupportedFormat, "not a PNG or BMP picture"},
         {dir + "/cut.png", ErrorCode::Truncated, "truncated PNG data"},
     };
