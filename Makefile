@@ -10,11 +10,12 @@ PACKAGES := cmake make g++ pkg-config python3 libpng-dev libturbojpeg0-dev zlib1
             pybind11-dev python3-dev python3-numpy python3-pil python3-pytest python3-dask python3-distributed help2man
 FUZZ_PACKAGES := cmake make pkg-config libpng-dev libturbojpeg0-dev zlib1g-dev clang libclang-rt-14-dev
 FUZZ_SECONDS ?= 60
-FUZZ_TARGETS := bmp_loader png_loader jpeg_loader decode_picture codeword_layer
+FUZZ_TARGETS := bmp_loader png_loader jpeg_loader decode_picture codeword_layer read_symbols
 
 RELEASE_DIR := build/release
 PACKAGE_DIR := build/package
 TEST_DIR := build/asan
+TSAN_DIR := build/tsan
 # The Python module is built for, and tested with, Debian's interpreter, even
 # where another python3 comes first on the PATH.
 PYTHON ?= /usr/bin/python3
@@ -24,7 +25,7 @@ FUZZ_DIR := build/fuzz
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test deps build release bench fuzz fuzz-deps fuzz-build fuzz-merge clean package-check
+.PHONY: run test tsan deps build release bench fuzz fuzz-deps fuzz-build fuzz-merge clean package-check
 
 # Installs, without recommended extras, only the packages dpkg does not have.
 define install_missing
@@ -77,6 +78,13 @@ package-check: deps
 	    $$(pkg-config --libs --static ternwick) -o $(PACKAGE_DIR)/read_symbols_pkg_config
 	./$(PACKAGE_DIR)/read_symbols_pkg_config examples/example.png
 
+# The concurrency test under ThreadSanitizer, in a build of its own.
+tsan: deps
+	cmake -S . -B $(TSAN_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTERNWICK_THREAD_SANITIZE=ON \
+	  -DTERNWICK_GUI=OFF -DTERNWICK_BENCH=OFF
+	cmake --build $(TSAN_DIR) -j $(JOBS) --target ternwick_concurrency_test
+	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ./$(TSAN_DIR)/tests/ternwick_concurrency_test
+
 # Benchmarks and the decode-rate program, in a release build of their own.
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DTERNWICK_TESTS=OFF -DTERNWICK_GUI=OFF -DTERNWICK_BENCH=ON
@@ -96,10 +104,13 @@ fuzz-build: fuzz-deps
 	cmake --build $(FUZZ_DIR) -j $(JOBS)
 
 fuzz_options_bmp_loader := -dict=fuzz/ternwick.dict -max_len=16384
-fuzz_options_png_loader := -dict=fuzz/ternwick.dict -max_len=16384
+# PNG inputs up to 1 MB, so that compressed data far beyond the picture is
+# reached, and a second per input at most: a slow input is a finding.
+fuzz_options_png_loader := -dict=fuzz/ternwick.dict -max_len=1048576 -timeout=1
 fuzz_options_jpeg_loader := -dict=fuzz/ternwick.dict -max_len=16384 -rss_limit_mb=4096
 fuzz_options_decode_picture := -max_len=16386
 fuzz_options_codeword_layer := -max_len=4096
+fuzz_options_read_symbols := -max_len=65540
 
 fuzz: fuzz-build
 	@status=0; for t in $(FUZZ_TARGETS); do \
@@ -110,10 +121,11 @@ fuzz: fuzz-build
 	    jpeg_loader) options="$(fuzz_options_jpeg_loader)";; \
 	    decode_picture) options="$(fuzz_options_decode_picture)";; \
 	    codeword_layer) options="$(fuzz_options_codeword_layer)";; \
+	    read_symbols) options="$(fuzz_options_read_symbols)";; \
 	  esac; \
 	  reproducers=""; [ -d fuzz/reproducers/$$t ] && reproducers=fuzz/reproducers/$$t; \
 	  echo "== fuzz_$$t for $(FUZZ_SECONDS) s"; \
-	  $(FUZZ_DIR)/fuzz/fuzz_$$t $$options -max_total_time=$(FUZZ_SECONDS) -timeout=30 -print_final_stats=1 \
+	  $(FUZZ_DIR)/fuzz/fuzz_$$t -timeout=30 $$options -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	    -artifact_prefix=$(FUZZ_DIR)/findings/$$t/ $(FUZZ_DIR)/corpus/$$t fuzz/corpus/$$t $$reproducers \
 	    || status=1; \
 	done; \

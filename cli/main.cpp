@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdio>
 #include <iostream>
+#include <new>
 #include <string>
 #include <vector>
 

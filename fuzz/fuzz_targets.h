@@ -37,6 +37,11 @@ inline constexpr int kMaxPictureSide = 128;
 //     value is XORed into it.
 int fuzzCodewordLayer(const std::uint8_t* data, std::size_t size);
 
+// readSymbols on a caller's picture: byte 0 picks the pixel format (modulo
+// 5), bytes 1 and 2 the width and height (each modulo kMaxPictureSide + 1),
+// byte 3 the stride and form (see the target), then the picture's bytes.
+int fuzzReadSymbols(const std::uint8_t* data, std::size_t size);
+
 // A target by name, as the corpus and reproducer folders are named.
 struct FuzzTarget {
     const char* name;
@@ -48,6 +53,7 @@ inline constexpr FuzzTarget kFuzzTargets[] = {
     {"jpeg_loader", fuzzJpegLoader},
     {"decode_picture", fuzzDecodePicture},
     {"codeword_layer", fuzzCodewordLayer},
+    {"read_symbols", fuzzReadSymbols},
 };
 
 // Stops the process with a message when a checked promise does not hold.

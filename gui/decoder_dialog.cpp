@@ -153,8 +153,10 @@ void DecoderDialog::onSelectFile() {
         hexText = fields.hexText;
         startTick = fields.startTick;
     } else {
-        // Without a context there is no decode; say so rather than show nothing.
+        // Without memory for a context there is no decode: shown as a
+        // picture that could not be loaded, as when memory runs out later.
         statusText = "Failed!";
+        asciiText = kLoadFailureText;
     }
 
     endTick = tickCount();

@@ -124,6 +124,8 @@ int decodePicture(ResultFields& fields, DecodeContext& context) {
         if (searched.failed()) {
             fields.loadError = searched;
             status = 1;
+            // Memory running out shows as a picture that could not be loaded.
+            if (searched.code == FailureKind::OutOfMemory) fields.asciiText = kLoadFailureText;
         }
     }
     releaseImage(&context.image);
@@ -164,7 +166,7 @@ int guarded(ResultFields& fields, DecodeContext& context, const Step& step) {
     } catch (const std::bad_alloc&) {
         releaseSymbols(context);
         releaseImage(&context.image);
-        fields.statusText = "Failed!";
+        reportFailure(fields, true);
         fields.loadError = failure(FailureKind::OutOfMemory);
         return 1;
     }

@@ -3,6 +3,7 @@
 #include "ternwick/ternwick.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "support/caller_picture.h"
 #include "support/picture_files.h"
 #include "support/symbol_writer.h"
 
@@ -18,29 +20,8 @@ namespace {
 
 constexpr const char* kText = "TERNWICK 2026";
 
-// A top-down picture of the given format and padding from a rendered symbol.
-struct CallerPicture {
-    std::vector<std::uint8_t> bytes;
-    ImageView view;
-};
-
-CallerPicture callerPicture(const ImageBuffer& image, PixelFormat format, int padding) {
-    const int pixelBytes = bytesPerPixel(format);
-    const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(image.width) * pixelBytes + padding;
-    CallerPicture out;
-    out.bytes.assign(static_cast<std::size_t>(stride) * image.height, 0xEE);
-    for (int y = 0; y < image.height; ++y) {
-        for (int x = 0; x < image.width; ++x) {
-            const std::uint8_t grey = greyAt(image, x, image.height - 1 - y);
-            std::uint8_t* p = out.bytes.data() + y * stride + x * pixelBytes;
-            for (int c = 0; c < pixelBytes; ++c) p[c] = grey;
-            if (pixelBytes == 4) p[format == PixelFormat::RGBA ? 3 : 0] = 0x7F;  // alpha, ignored
-            if (format == PixelFormat::BGRA) p[3] = grey, p[0] = grey;
-        }
-    }
-    out.view = {out.bytes.data(), image.width, image.height, stride, format};
-    return out;
-}
+using testing::callerPicture;
+using testing::CallerPicture;
 
 // The drawn corner of the symbol in the API's picture coordinates.
 Point drawnCorner(const ::ternwick::testing::RenderedSymbol& rendered, double X, double Y) {
@@ -203,6 +184,7 @@ TEST(PictureLoading, LoadsByContentAndSaysWhyNot) {
     ::ternwick::testing::writeFile(dir + "/text.png", {'h', 'e', 'l', 'l', 'o'});
     ::ternwick::testing::writeFile(dir + "/cut.png", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0});
     std::filesystem::create_directories(dir + "/folder.png");
+    ASSERT_EQ(mkfifo((dir + "/pipe.png").c_str(), 0600), 0);  // no writer: opening it must not block
     const LoadResult loaded = loadPicture(dir + "/png-named.bmp");
     ASSERT_TRUE(loaded) << loaded.error.reason;
     EXPECT_EQ(loaded.picture.width, rendered.image.width);
@@ -218,6 +200,8 @@ TEST(PictureLoading, LoadsByContentAndSaysWhyNot) {
     const Case cases[] = {
         {dir + "/missing.png", ErrorCode::FileNotFound, "no such file"},
         {dir + "/folder.png", ErrorCode::NotARegularFile, "is a directory"},
+        {dir + "/pipe.png", ErrorCode::NotARegularFile, "not a regular file"},
+        {"/dev/null", ErrorCode::NotARegularFile, "not a regular file"},
         {dir + "/text.png", ErrorCode::UnsupportedFormat, "not a PNG, BMP or JPEG picture"},
         {dir + "/cut.png", ErrorCode::Truncated, "truncated PNG data"},
     };

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-#include <sys/wait.h>
 
 #include <sys/stat.h>
 
@@ -16,6 +15,7 @@
 #include "outline_picture.h"
 #include "progress_line.h"
 #include "report.h"
+#include "support/child_process.h"
 #include "support/picture_files.h"
 #include "support/symbol_writer.h"
 
@@ -29,16 +29,9 @@ struct CommandResult {
 
 // Runs the ternwick program with the given arguments; standard error is dropped.
 CommandResult runTernwick(const std::string& arguments) {
-    const std::string command = std::string(TERNWICK_CLI_PATH) + " " + arguments + " 2>/dev/null";
-    CommandResult result;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (pipe == nullptr) return result;
-    std::array<char, 4096> buffer{};
-    std::size_t got = 0;
-    while ((got = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0) result.output.append(buffer.data(), got);
-    const int status = pclose(pipe);
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return result;
+    const testing::ChildRun run =
+        testing::runShellCommand(std::string(TERNWICK_CLI_PATH) + " " + arguments + " 2>/dev/null");
+    return {run.status, run.output};
 }
 
 std::vector<nlohmann::json> jsonLines(const std::string& output) {
