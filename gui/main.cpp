@@ -3,5 +3,5 @@
 
 int main(int argc, char** argv) {
     ternwick::DecoderApp app(argc, argv);
-    return app.run();
+    return app.run(app.arguments());
 }
