@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/decode_driver.h"
-#include "app/diagnostics.h"
+#include "driver/decode_driver.h"
+#include "core/diagnostics.h"
 #include "support/picture_files.h"
 #include "support/symbol_writer.h"
 

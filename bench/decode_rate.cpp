@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "app/decode_driver.h"
-#include "app/diagnostics.h"
+#include "driver/decode_driver.h"
+#include "core/diagnostics.h"
 #include "support/symbol_writer.h"
 
 namespace {

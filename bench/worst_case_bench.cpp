@@ -12,8 +12,8 @@
 #include <cstring>
 #include <memory>
 
-#include "app/decode_driver.h"
-#include "app/diagnostics.h"
+#include "driver/decode_driver.h"
+#include "core/diagnostics.h"
 #include "support/search_work.h"
 #include "support/worst_case_pictures.h"
 
@@ -37,8 +37,9 @@ void decodePicture(benchmark::State& state, const ImageBuffer& picture) {
         context->image.pixels.reset(new std::uint8_t[bytes]);
         std::memcpy(context->image.pixels.get(), picture.pixels.get(), bytes);
         testing::PassWork work;
-        context->attempts = &testing::measuringAttempts(work);
-        if (!bounded) context->searchWorkLimit = INT64_MAX;
+        testing::MeasuringAttempts attempts(work);
+        context->attempts = &attempts;
+        if (!bounded) context->work.limit = INT64_MAX;
         ResultFields fields;
         state.ResumeTiming();
         benchmark::DoNotOptimize(decodeLoadedImage(fields, *context));

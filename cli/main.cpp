@@ -5,12 +5,12 @@
 #include <string>
 #include <vector>
 
-#include "app/diagnostics.h"
 #include "report.h"
+#include "ternwick/ternwick.h"
 
 int main(int argc, char** argv) {
     CLI::App app{"Reads an ECC200 Data Matrix symbol from BMP and PNG pictures."};
-    app.set_version_flag("--version", std::string("ternwick ") + TERNWICK_VERSION);
+    app.set_version_flag("--version", std::string("ternwick ") + ternwick::version());
     std::vector<std::string> files;
     bool json = false;
     bool trace = false;
@@ -26,8 +26,7 @@ int main(int argc, char** argv) {
     }
 
     // Standard output carries only results; the decoder's diagnostics go to standard error.
-    static ternwick::StandardErrorDiagnosticSink errorSink;
-    ternwick::setDiagnosticSink(&errorSink);
+    ternwick::sendDiagnosticsTo(ternwick::DiagnosticsTarget::StandardError);
 
     std::vector<ternwick::FileOutcome> outcomes;
     for (const std::string& file : files) {

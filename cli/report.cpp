@@ -1,8 +1,8 @@
 #include "report.h"
 
+#include <cmath>
 #include <cstdio>
 
-#include "app/hex_text.h"
 #include "trace_report.h"
 
 namespace ternwick {
@@ -12,17 +12,12 @@ FileReport decodeFileForReport(const std::string& path, bool withTrace) {
     report.file = path;
     report.traced = withTrace;
     auto context = std::make_unique<DecodeContext>();
-    context->flags = 1;
+    context->flags = StopAtFirstSymbol;
     if (withTrace) context->trace = &report.trace;
     report.fields.startTick = tickCount();
     const int result = decodeImageFile(report.fields, *context, path);
     releaseSymbols(*context);
-    // Tick differences wrap around with the counter; unsigned arithmetic keeps them defined.
-    const auto elapsed = static_cast<std::int32_t>(static_cast<std::uint32_t>(tickCount()) -
-                                                   static_cast<std::uint32_t>(report.fields.startTick));
-    char time[32];
-    std::snprintf(time, sizeof time, "%dms", elapsed);
-    report.timeText = time;
+    report.timeText = millisecondsText(elapsedTicks(report.fields.startTick, tickCount()));
 
     if (imageFileKind(path) == ImageFileKind::NotAccepted) {
         report.outcome = FileOutcome::NameNotAccepted;
@@ -36,66 +31,6 @@ FileReport decodeFileForReport(const std::string& path, bool withTrace) {
     return report;
 }
 
-std::string escapeBytes(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        switch (b) {
-            case '\n': out += "\\n"; break;
-            case '\t': out += "\\t"; break;
-            case '\r': out += "\\r"; break;
-            case '\\': out += "\\\\"; break;
-            default:
-                if (b < 0x20 || b > 126) {
-                    char code[8];
-                    std::snprintf(code, sizeof code, "\\x%02X", b);
-                    out += code;
-                } else {
-                    out += c;
-                }
-        }
-    }
-    return out;
-}
-
-bool isValidUtf8(std::string_view bytes) {
-    std::size_t i = 0;
-    while (i < bytes.size()) {
-        const auto b = static_cast<unsigned char>(bytes[i]);
-        std::size_t extra = 0;
-        std::uint32_t code = 0;
-        if (b < 0x80) {
-            ++i;
-            continue;
-        } else if (b >= 0xC2 && b <= 0xDF) {
-            extra = 1;
-            code = b & 0x1F;
-        } else if (b >= 0xE0 && b <= 0xEF) {
-            extra = 2;
-            code = b & 0x0F;
-        } else if (b >= 0xF0 && b <= 0xF4) {
-            extra = 3;
-            code = b & 0x07;
-        } else {
-            return false;
-        }
-        if (i + extra >= bytes.size()) return false;
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const auto c = static_cast<unsigned char>(bytes[i + k]);
-            if ((c & 0xC0) != 0x80) return false;
-            code = (code << 6) | (c & 0x3F);
-        }
-        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
-        if ((extra == 2 && code < 0x800) || (extra == 3 && code < 0x10000) || code > 0x10FFFF ||
-            (code >= 0xD800 && code <= 0xDFFF)) {
-            return false;
-        }
-        i += extra + 1;
-    }
-    return true;
-}
-
 namespace {
 
 // The text field as shown: a decoded message is always escaped; otherwise the
@@ -107,6 +42,19 @@ std::string shownText(const FileReport& report) {
 
 std::string jsonText(const std::string& text) { return isValidUtf8(text) ? text : escapeBytes(text); }
 
+// A coordinate rounded to hundredths of a pixel.
+double rounded(double v) { return std::round(v * 100.0) / 100.0; }
+
+std::string cornersText(const std::vector<PicturePoint>& corners) {
+    std::string out;
+    for (const PicturePoint& p : corners) {
+        char point[64];
+        std::snprintf(point, sizeof point, "%s(%.2f, %.2f)", out.empty() ? "" : " ", rounded(p.x), rounded(p.y));
+        out += point;
+    }
+    return out;
+}
+
 }  // namespace
 
 std::string formatReportText(const FileReport& report) {
@@ -117,6 +65,7 @@ std::string formatReportText(const FileReport& report) {
     out += "  Hex:     " + report.fields.hexText + "\n";
     out += "  Time:    " + report.timeText + "\n";
     out += "  Message: " + hexOf(report.fields.message.data(), report.fields.message.size()) + "\n";
+    out += "  Corners: " + cornersText(report.fields.corners) + "\n";
     if (report.traced) out += formatTraceText(report.trace);
     return out;
 }
@@ -135,6 +84,8 @@ nlohmann::ordered_json reportJson(const FileReport& report) {
     j["size"] = f.symbolSize > 0 ? std::to_string(f.symbolSize) + "x" + std::to_string(f.symbolSize) : "";
     j["load_ms"] = f.loadMs;
     j["decode_ms"] = f.decodeMs;
+    j["corners"] = nlohmann::ordered_json::array();
+    for (const PicturePoint& p : f.corners) j["corners"].push_back({rounded(p.x), rounded(p.y)});
     if (report.traced) j["trace"] = traceJson(report.trace);
     return j;
 }

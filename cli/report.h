@@ -5,8 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/decode_driver.h"
-#include "locate/decode_trace.h"
+#include "driver/decode_driver.h"
+#include "driver/decode_trace.h"
+#include "driver/result_text.h"
 
 namespace ternwick {
 
@@ -26,12 +27,6 @@ struct FileReport {
 // symbol, time from the driver's start mark to after the release).
 // With withTrace, the report also says how the decode went.
 FileReport decodeFileForReport(const std::string& path, bool withTrace = false);
-
-// Control characters, backslash and bytes above 126 escaped (\n, \t, \r, \\, \xNN).
-std::string escapeBytes(std::string_view bytes);
-
-// True when the bytes are well-formed UTF-8.
-bool isValidUtf8(std::string_view bytes);
 
 // The human-readable block of one file.
 std::string formatReportText(const FileReport& report);

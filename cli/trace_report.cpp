@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/hex_text.h"
+#include "driver/result_text.h"
 
 namespace ternwick {
 namespace {

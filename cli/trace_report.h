@@ -4,7 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "locate/decode_trace.h"
+#include "driver/decode_trace.h"
 
 namespace ternwick {
 

@@ -4,7 +4,7 @@
 #include <set>
 #include <vector>
 
-#include "app/diagnostics.h"
+#include "core/diagnostics.h"
 #include "ecc/reed_solomon.h"
 #include "fuzz_targets.h"
 #include "message/codeword_decoder.h"

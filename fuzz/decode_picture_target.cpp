@@ -3,10 +3,10 @@
 #include <cstring>
 #include <memory>
 
-#include "app/decode_driver.h"
-#include "app/diagnostics.h"
+#include "driver/decode_driver.h"
+#include "core/diagnostics.h"
 #include "fuzz_targets.h"
-#include "locate/decode_trace.h"
+#include "driver/decode_trace.h"
 
 namespace ternwick::fuzz {
 namespace {
@@ -28,7 +28,7 @@ int fuzzDecodePicture(const std::uint8_t* data, std::size_t size) {
     auto context = std::make_unique<DecodeContext>();
     DecodeTrace trace;
     context->trace = &trace;
-    context->searchWorkLimit = kFuzzSearchWorkLimit;
+    context->work.limit = kFuzzSearchWorkLimit;
     context->image.width = width;
     context->image.height = height;
     context->image.pixels.reset(new std::uint8_t[pixels * 3]);

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "app/diagnostics.h"
+#include "core/diagnostics.h"
 #include "fuzz_targets.h"
 #include "image/bmp_reader.h"
 #include "image/png_loader.h"

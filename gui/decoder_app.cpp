@@ -7,12 +7,13 @@
 
 #include "decoder_dialog.h"
 #include "dialog_layout.h"
+#include "ternwick/ternwick.h"
 
 namespace ternwick {
 
 DecoderApp::DecoderApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("ternwick"));
-    setApplicationVersion(QStringLiteral(TERNWICK_VERSION));
+    setApplicationVersion(QString::fromLatin1(version()));
     setDesktopFileName(QStringLiteral("ternwick"));
     setWindowIcon(applicationIcon());
     setFont(dialogFont());

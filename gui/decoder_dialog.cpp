@@ -17,8 +17,7 @@
 #include <memory>
 #include <new>
 
-#include "app/decode_driver.h"
-#include "app/diagnostics.h"
+#include "driver/decode_driver.h"
 #include "dialog_layout.h"
 #include "framed_text_edit.h"
 
@@ -156,7 +155,7 @@ DecoderDialog::DecoderDialog(FileChooser chooseFile, QWidget* parent)
     pushFieldsToControls();
 }
 
-void DecoderDialog::setScanLineAttempts(const ScanLineAttempts* attempts) { attempts_ = attempts; }
+void DecoderDialog::setScanLineAttempts(ScanLineAttempts* attempts) { attempts_ = attempts; }
 
 void DecoderDialog::createControls() {
     const std::vector<ControlTemplate>& controls = dialogControls();
@@ -257,7 +256,7 @@ void DecoderDialog::decodeFile(const QString& path) {
 
     std::unique_ptr<DecodeContext> context(new (std::nothrow) DecodeContext());
     if (context) {
-        context->flags |= 1;
+        context->flags |= StopAtFirstSymbol;
         context->attempts = attempts_;
         ResultFields fields;
         fields.startTick = startTick;
@@ -277,9 +276,8 @@ void DecoderDialog::decodeFile(const QString& path) {
     }
 
     endTick = tickCount();
-    // The tick counter wraps around; the difference of two readings does not.
-    elapsedMs = static_cast<std::int32_t>(static_cast<std::uint32_t>(endTick) - static_cast<std::uint32_t>(startTick));
-    timeText = formatText("%dms", elapsedMs);
+    elapsedMs = elapsedTicks(startTick, endTick);
+    timeText = millisecondsText(elapsedMs);
     pushFieldsToControls();
 }
 

@@ -19,7 +19,7 @@ class QPlainTextEdit;
 
 namespace ternwick {
 
-struct ScanLineAttempts;
+class ScanLineAttempts;
 
 // Asks the user for a picture file: its path, or nothing when the user cancels.
 using FileChooser = std::function<std::optional<QString>(QWidget* parent)>;
@@ -53,7 +53,7 @@ public:
     // Scan-line attempts the decodes of this dialog use instead of the
     // decoder's own (null: the decoder's own); lets a test stand in for a
     // decoder that finds a symbol.
-    void setScanLineAttempts(const ScanLineAttempts* attempts);
+    void setScanLineAttempts(ScanLineAttempts* attempts);
 
     // Lets the user choose a file and decodes it; a cancelled choice changes nothing.
     void onSelectFile();
@@ -93,7 +93,7 @@ private:
     std::vector<std::uint8_t> message;  // the whole message of the decoded symbol
 
     FileChooser chooseFile_;
-    const ScanLineAttempts* attempts_ = nullptr;
+    ScanLineAttempts* attempts_ = nullptr;
     QPlainTextEdit* asciiEdit_ = nullptr;
     QLabel* statusValue_ = nullptr;
     QLabel* schemeValue_ = nullptr;

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/decode_driver.h"
+#include "driver/decode_driver.h"
 
 namespace ternwick {
 namespace {

@@ -1,9 +1,11 @@
 #include "image/bmp_reader.h"
 
 #include <cstdio>
-#include <cstdlib>
+#include <cstddef>
 #include <limits>
 #include <new>
+
+#include "image/grey_level.h"
 
 namespace ternwick {
 namespace {
@@ -33,12 +35,18 @@ struct BmpLayout {
     std::size_t paletteEntries = 0;
 };
 
+// Records the error, when the caller asked for it, and gives the empty result.
+std::nullptr_t fail(Failure* error, FailureKind code, const char* reason = "") {
+    if (error != nullptr) *error = failure(code, reason);
+    return nullptr;
+}
+
 bool supportedDepth(std::uint16_t bits) { return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24; }
 
 // False for any header that would make the reader look outside what it read,
 // allocate what the file cannot back, or produce a meaningless picture.
-bool parseLayout(const BmpHeaderBlock& header, BmpLayout& layout) {
-    if (header.size < kInfoHeaderSize) return false;
+bool parseLayout(const BmpHeaderBlock& header, BmpLayout& layout, Failure* error = nullptr) {
+    if (header.size < kInfoHeaderSize) return fail(error, FailureKind::Corrupt, "corrupt BMP header"), false;
     const std::uint8_t* h = header.bytes.get();
     layout.infoSize = readU32(h);
     layout.width = readI32(h + 4);
@@ -46,11 +54,14 @@ bool parseLayout(const BmpHeaderBlock& header, BmpLayout& layout) {
     layout.bitCount = readU16(h + 14);
     layout.compression = readU32(h + 16);
     layout.sizeImage = readU32(h + 20);
-    if (layout.infoSize < kInfoHeaderSize || layout.infoSize > header.size) return false;
-    if (layout.width <= 0) return false;
-    if (layout.height == 0 || layout.height == std::numeric_limits<std::int32_t>::min()) return false;
+    if (layout.infoSize < kInfoHeaderSize || layout.infoSize > header.size || layout.width <= 0 ||
+        layout.height == 0 || layout.height == std::numeric_limits<std::int32_t>::min()) {
+        return fail(error, FailureKind::Corrupt, "corrupt BMP header"), false;
+    }
     layout.rows = static_cast<std::uint32_t>(layout.height < 0 ? -layout.height : layout.height);
-    if (static_cast<std::uint64_t>(layout.width) * layout.rows > kMaxImagePixels) return false;
+    if (static_cast<std::uint64_t>(layout.width) * layout.rows > kMaxImagePixels) {
+        return fail(error, FailureKind::TooLarge), false;
+    }
     layout.stride = ((static_cast<std::uint64_t>(layout.bitCount) * static_cast<std::uint32_t>(layout.width) + 7) / 8 + 3) /
                     4 * 4;
     // The palette follows the information header, whatever its size, and holds
@@ -59,31 +70,36 @@ bool parseLayout(const BmpHeaderBlock& header, BmpLayout& layout) {
     return true;
 }
 
-std::uint8_t greyOf(unsigned red, unsigned green, unsigned blue) {
-    // trunc((9798 R + 19235 G + 3735 B) / 32768): the weights add up to 32768.
-    return static_cast<std::uint8_t>((9798u * red + 19235u * green + 3735u * blue) >> 15);
-}
-
 }  // namespace
 
 std::unique_ptr<std::uint8_t[]> convertBmpPixels(const BmpHeaderBlock& header, const std::uint8_t* pixelArray,
-                                                 std::size_t pixelArraySize) {
+                                                 std::size_t pixelArraySize, Failure* error) {
     BmpLayout layout;
-    if (!parseLayout(header, layout)) return nullptr;
-    if (layout.compression != 0 || !supportedDepth(layout.bitCount)) return nullptr;
-    if (static_cast<std::uint64_t>(layout.rows) * layout.stride > pixelArraySize) return nullptr;
+    if (!parseLayout(header, layout, error)) return nullptr;
+    if (layout.compression == 1 || layout.compression == 2) {
+        return fail(error, FailureKind::UnsupportedFormat, "run-length compressed BMP pictures are not supported");
+    }
+    if (layout.compression != 0) {
+        return fail(error, FailureKind::UnsupportedFormat, "compressed or bit-field BMP pictures are not supported");
+    }
+    if (!supportedDepth(layout.bitCount)) {
+        return fail(error, FailureKind::UnsupportedFormat, "unsupported BMP depth");
+    }
+    if (static_cast<std::uint64_t>(layout.rows) * layout.stride > pixelArraySize) {
+        return fail(error, FailureKind::Truncated, "truncated BMP data");
+    }
 
     const auto width = static_cast<std::size_t>(layout.width);
     const std::size_t rows = layout.rows;
     std::unique_ptr<std::uint8_t[]> out(new (std::nothrow) std::uint8_t[width * rows * 3]);
-    if (!out) return nullptr;
+    if (!out) return fail(error, FailureKind::OutOfMemory);
 
     // Grey value of each palette entry the file holds.
     std::uint8_t paletteGrey[256] = {};
     const std::size_t paletteUsable = layout.paletteEntries < 256 ? layout.paletteEntries : 256;
     const std::uint8_t* palette = header.bytes.get() + layout.infoSize;
     for (std::size_t e = 0; e < paletteUsable; ++e) {
-        paletteGrey[e] = greyOf(palette[e * 4 + 2], palette[e * 4 + 1], palette[e * 4]);
+        paletteGrey[e] = greyTruncated(palette[e * 4 + 2], palette[e * 4 + 1], palette[e * 4]);
     }
 
     for (std::size_t i = 0; i < rows; ++i) {
@@ -101,13 +117,13 @@ std::unique_ptr<std::uint8_t[]> convertBmpPixels(const BmpHeaderBlock& header, c
                     const unsigned low = row[2 * j];
                     const unsigned high = row[2 * j + 1];
                     // The 5-bit channels are used as they stand, not widened to 0..255.
-                    grey = greyOf(high / 4, 8 * (high % 4) + low / 32, low % 32);
+                    grey = greyTruncated(high / 4, 8 * (high % 4) + low / 32, low % 32);
                     break;
                 }
-                default: grey = greyOf(row[3 * j + 2], row[3 * j + 1], row[3 * j]); break;
+                default: grey = greyTruncated(row[3 * j + 2], row[3 * j + 1], row[3 * j]); break;
             }
             if (layout.bitCount <= 8) {
-                if (index >= paletteUsable) return nullptr;
+                if (index >= paletteUsable) return fail(error, FailureKind::Corrupt, "BMP palette index beyond the palette");
                 grey = paletteGrey[index];
             }
             target[j * 3] = grey;
@@ -118,40 +134,46 @@ std::unique_ptr<std::uint8_t[]> convertBmpPixels(const BmpHeaderBlock& header, c
     return out;
 }
 
-std::unique_ptr<std::uint8_t[]> readBmpSource(ByteSource& source, BmpHeaderBlock& header) {
+std::unique_ptr<std::uint8_t[]> readBmpSource(ByteSource& source, BmpHeaderBlock& header, Failure* error) {
     std::uint8_t fileHeader[kFileHeaderSize];
-    if (!source.read(fileHeader, sizeof fileHeader)) return nullptr;
-    if (readU16(fileHeader) != 0x4D42) return nullptr;
+    if (!source.read(fileHeader, sizeof fileHeader)) return fail(error, FailureKind::Truncated, "truncated BMP data");
+    if (readU16(fileHeader) != 0x4D42) return fail(error, FailureKind::UnsupportedFormat);
     const std::uint32_t offBits = readU32(fileHeader + 10);
-    if (offBits < kFileHeaderSize + kInfoHeaderSize) return nullptr;
+    if (offBits < kFileHeaderSize + kInfoHeaderSize) return fail(error, FailureKind::Corrupt, "corrupt BMP header");
     const std::size_t blockSize = offBits - kFileHeaderSize;
-    if (blockSize > source.remaining()) return nullptr;
+    if (blockSize > source.remaining()) return fail(error, FailureKind::Truncated, "truncated BMP data");
 
     header.bytes.reset(new (std::nothrow) std::uint8_t[blockSize]);
     header.size = header.bytes ? blockSize : 0;
-    if (!header.bytes || !source.read(header.bytes.get(), blockSize)) {
+    if (!header.bytes) return fail(error, FailureKind::OutOfMemory);
+    if (!source.read(header.bytes.get(), blockSize)) {
         header = BmpHeaderBlock{};
-        return nullptr;
+        return fail(error, FailureKind::ReadFailed);
     }
 
     BmpLayout layout;
-    if (!parseLayout(header, layout)) return nullptr;
+    if (!parseLayout(header, layout, error)) return nullptr;
     const std::uint64_t needed = static_cast<std::uint64_t>(layout.rows) * layout.stride;
     std::uint64_t arraySize = layout.sizeImage != 0 ? layout.sizeImage : needed;
-    if (arraySize < needed) return nullptr;
+    if (arraySize < needed) return fail(error, FailureKind::Corrupt, "corrupt BMP header");
     // Nothing is allocated that the file cannot fill.
-    if (arraySize > source.remaining()) return nullptr;
+    if (arraySize > source.remaining()) return fail(error, FailureKind::Truncated, "truncated BMP data");
 
     std::unique_ptr<std::uint8_t[]> pixelArray(new (std::nothrow) std::uint8_t[arraySize]);
-    if (!pixelArray || !source.read(pixelArray.get(), arraySize)) return nullptr;
-    return convertBmpPixels(header, pixelArray.get(), arraySize);
+    if (!pixelArray) return fail(error, FailureKind::OutOfMemory);
+    if (!source.read(pixelArray.get(), arraySize)) return fail(error, FailureKind::ReadFailed);
+    return convertBmpPixels(header, pixelArray.get(), arraySize, error);
 }
 
-std::unique_ptr<std::uint8_t[]> readBmpFile(const std::string& path, BmpHeaderBlock& header) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return nullptr;
+std::unique_ptr<std::uint8_t[]> readBmpFile(const std::string& path, BmpHeaderBlock& header, Failure* error) {
+    Failure opened;
+    std::FILE* file = openPictureFile(path, opened);
+    if (file == nullptr) {
+        if (error != nullptr) *error = opened;
+        return nullptr;
+    }
     FileByteSource source(file);
-    auto pixels = readBmpSource(source, header);
+    auto pixels = readBmpSource(source, header, error);
     std::fclose(file);
     return pixels;
 }
@@ -173,17 +195,21 @@ int finishLoad(ImageBuffer& image, std::unique_ptr<std::uint8_t[]> pixels, BmpHe
 
 }  // namespace
 
-int loadBmpImage(ImageBuffer& image, const std::string& path) {
+int loadBmpImage(ImageBuffer& image, const std::string& path, Failure* error) {
     BmpHeaderBlock header;
-    auto pixels = readBmpFile(path, header);
+    auto pixels = readBmpFile(path, header, error);
     return finishLoad(image, std::move(pixels), header);
 }
 
-int loadBmpMemory(ImageBuffer& image, const std::uint8_t* data, std::size_t size) {
+int loadBmpSource(ImageBuffer& image, ByteSource& source, Failure* error) {
     BmpHeaderBlock header;
-    MemoryByteSource source(data, size);
-    auto pixels = readBmpSource(source, header);
+    auto pixels = readBmpSource(source, header, error);
     return finishLoad(image, std::move(pixels), header);
+}
+
+int loadBmpMemory(ImageBuffer& image, const std::uint8_t* data, std::size_t size, Failure* error) {
+    MemoryByteSource source(data, size);
+    return loadBmpSource(image, source, error);
 }
 
 }  // namespace ternwick

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "core/failure.h"
 #include "image/byte_source.h"
 #include "image/image_buffer.h"
 
@@ -21,19 +22,21 @@ struct BmpHeaderBlock {
 
 // Reads the headers and the pixel array and converts them; returns the grey
 // pixels (width * |height| * 3 bytes) and hands over the header block, or
-// returns nothing.
-std::unique_ptr<std::uint8_t[]> readBmpFile(const std::string& path, BmpHeaderBlock& header);
-std::unique_ptr<std::uint8_t[]> readBmpSource(ByteSource& source, BmpHeaderBlock& header);
+// returns nothing (and says why in error, when given).
+std::unique_ptr<std::uint8_t[]> readBmpFile(const std::string& path, BmpHeaderBlock& header, Failure* error = nullptr);
+std::unique_ptr<std::uint8_t[]> readBmpSource(ByteSource& source, BmpHeaderBlock& header, Failure* error = nullptr);
 
 // Turns a pixel array of the layout the header block describes into grey
 // pixels, or nothing (unsupported depth or compression, palette index beyond
 // the palette, allocation failure). pixelArraySize must be at least |height|
 // rows of the file's row stride.
 std::unique_ptr<std::uint8_t[]> convertBmpPixels(const BmpHeaderBlock& header, const std::uint8_t* pixelArray,
-                                                 std::size_t pixelArraySize);
+                                                 std::size_t pixelArraySize, Failure* error = nullptr);
 
-// 1 with pixels, width, height and scale 1.0 set; 0 with no pixels.
-int loadBmpImage(ImageBuffer& image, const std::string& path);
-int loadBmpMemory(ImageBuffer& image, const std::uint8_t* data, std::size_t size);
+// 1 with pixels, width, height and scale 1.0 set; 0 with no pixels (and the
+// reason in error, when given).
+int loadBmpImage(ImageBuffer& image, const std::string& path, Failure* error = nullptr);
+int loadBmpSource(ImageBuffer& image, ByteSource& source, Failure* error = nullptr);
+int loadBmpMemory(ImageBuffer& image, const std::uint8_t* data, std::size_t size, Failure* error = nullptr);
 
 }  // namespace ternwick

@@ -5,8 +5,17 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <string>
+
+#include "core/failure.h"
 
 namespace ternwick {
+
+// Opens a picture file for reading: only a regular file is opened, and the
+// check is made on the open descriptor before anything is read, so that a
+// FIFO, socket, device or directory is refused at once instead of blocking.
+// Null, with the error set, when the file cannot be opened.
+std::FILE* openPictureFile(const std::string& path, Failure& error);
 
 // The size of an open regular file; false for anything else (a pipe, a
 // device) or when the system cannot tell.

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <new>
 
-#include "app/checked_convert.h"
+#include "core/checked_convert.h"
 
 namespace ternwick {
 

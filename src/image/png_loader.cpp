@@ -5,38 +5,47 @@
 #include <cerrno>
 #include <csetjmp>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string>
 
-#include "app/diagnostics.h"
+#include "core/diagnostics.h"
 #include "image/byte_source.h"
+#include "image/grey_level.h"
 
 namespace ternwick {
 namespace {
 
-struct MemoryInput {
-    const std::uint8_t* data;
-    std::size_t size;
-    std::size_t position;
-};
-
-void readFromMemory(png_structp png, png_bytep out, png_size_t count) {
-    auto* input = static_cast<MemoryInput*>(png_get_io_ptr(png));
-    if (count > input->size - input->position) png_error(png, "Read Error");
-    std::memcpy(out, input->data + input->position, count);
-    input->position += count;
+void readFromSource(png_structp png, png_bytep out, png_size_t count) {
+    auto* source = static_cast<ByteSource*>(png_get_io_ptr(png));
+    if (!source->read(out, count)) png_error(png, "Read Error");
 }
 
-// libpng's messages, worded as its own default handlers word them.
+// What went wrong inside libpng, kept in a fixed buffer: the error path runs
+// between libpng's C frames and its long jump, where nothing may allocate or
+// throw.
+struct PngFailure {
+    char message[160] = {};
+};
+
+// libpng's messages, worded as its own default handlers word them, go to the
+// diagnostics sink; the message is also kept to become the load error.
 void reportError(png_structp png, png_const_charp message) {
-    diagnostics().errorText(std::string("libpng error: ") + message + "\n");
+    auto* failure = static_cast<PngFailure*>(png_get_error_ptr(png));
+    if (failure != nullptr) std::snprintf(failure->message, sizeof failure->message, "%s", message);
+    try {
+        diagnostics().errorText(std::string("libpng error: ") + message + "\n");
+    } catch (...) {
+        // Out of memory for the text: the message is still kept above.
+    }
     png_longjmp(png, 1);
 }
 
 void reportWarning(png_structp, png_const_charp message) {
-    diagnostics().errorText(std::string("libpng warning: ") + message + "\n");
+    try {
+        diagnostics().errorText(std::string("libpng warning: ") + message + "\n");
+    } catch (...) {
+    }
 }
 
 // Everything the reading function owns, kept outside its frame so that it is
@@ -47,6 +56,8 @@ struct PngRead {
     png_infop endInfo = nullptr;
     png_bytepp rows = nullptr;
     png_uint_32 rowCount = 0;
+    PngFailure failure;
+    Failure error;  // set on the paths that fail without a long jump
 };
 
 void releaseRead(PngRead& read) {
@@ -56,15 +67,6 @@ void releaseRead(PngRead& read) {
         read.rows = nullptr;
     }
     png_destroy_read_struct(&read.png, &read.info, &read.endInfo);
-}
-
-// Bytes the library has not yet read, or UINT64_MAX when that cannot be told.
-std::uint64_t bytesLeft(std::FILE* file, const MemoryInput* memory) {
-    if (memory != nullptr) return memory->size - memory->position;
-    std::uint64_t size = 0;
-    const long position = std::ftell(file);
-    if (position < 0 || !regularFileSize(file, size)) return UINT64_MAX;
-    return size > static_cast<std::uint64_t>(position) ? size - static_cast<std::uint64_t>(position) : 0;
 }
 
 // Whether the rest of the file can hold the compressed picture at all: deflate
@@ -81,8 +83,8 @@ bool compressedDataCanFit(std::uint32_t width, std::uint32_t height, int bitsPer
 
 // Reads the picture after the signature (already checked). Kept free of
 // objects with destructors, since libpng reports errors by a long jump here.
-int readPng(PngRead& read, ImageBuffer& image, std::FILE* file, MemoryInput* memory) {
-    read.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, reportError, reportWarning);
+int readPng(PngRead& read, ImageBuffer& image, ByteSource& source) {
+    read.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &read.failure, reportError, reportWarning);
     if (read.png == nullptr) return 0;
     read.info = png_create_info_struct(read.png);
     if (read.info == nullptr) {
@@ -98,11 +100,7 @@ int readPng(PngRead& read, ImageBuffer& image, std::FILE* file, MemoryInput* mem
         releaseRead(read);
         return 0;
     }
-    if (file != nullptr) {
-        png_init_io(read.png, file);
-    } else {
-        png_set_read_fn(read.png, memory, readFromMemory);
-    }
+    png_set_read_fn(read.png, &source, readFromSource);
     png_set_sig_bytes(read.png, 8);
     // The grey picture needs nothing from the ancillary chunks (tRNS, which
     // libpng goes on handling, matters only to transformations not asked for
@@ -119,9 +117,13 @@ int readPng(PngRead& read, ImageBuffer& image, std::FILE* file, MemoryInput* mem
     int compression = 0;
     int filter = 0;
     png_get_IHDR(read.png, read.info, &width, &height, &bitDepth, &colourType, &interlace, &compression, &filter);
-    if (width == 0 || height == 0 || static_cast<std::uint64_t>(width) * height > kMaxImagePixels ||
-        !compressedDataCanFit(width, height, bitDepth * png_get_channels(read.png, read.info),
-                              bytesLeft(file, memory))) {
+    if (width == 0 || height == 0 || static_cast<std::uint64_t>(width) * height > kMaxImagePixels) {
+        read.error = failure(FailureKind::TooLarge);
+        releaseRead(read);
+        return 0;
+    }
+    if (!compressedDataCanFit(width, height, bitDepth * png_get_channels(read.png, read.info), source.remaining())) {
+        read.error = failure(FailureKind::Truncated, "truncated PNG data");
         releaseRead(read);
         return 0;
     }
@@ -140,6 +142,7 @@ int readPng(PngRead& read, ImageBuffer& image, std::FILE* file, MemoryInput* mem
     const png_size_t rowBytes = png_get_rowbytes(read.png, read.info);
     // Each output row copies 3 * width bytes from a library row.
     if (bitDepth != 8 || rowBytes < static_cast<png_size_t>(width) * 3) {
+        read.error = failure(FailureKind::UnsupportedFormat, "unsupported PNG layout");
         releaseRead(read);
         return 0;
     }
@@ -147,7 +150,9 @@ int readPng(PngRead& read, ImageBuffer& image, std::FILE* file, MemoryInput* mem
     read.rows = static_cast<png_bytepp>(png_malloc_warn(read.png, sizeof(png_bytep) * height));
     if (read.rows == nullptr) {
         diagnostics().systemError("Error while during malloc for rowPointers");
-        std::exit(7);
+        read.error = failure(FailureKind::OutOfMemory);
+        releaseRead(read);
+        return 0;
     }
     std::memset(read.rows, 0, sizeof(png_bytep) * height);
     read.rowCount = height;
@@ -160,6 +165,7 @@ int readPng(PngRead& read, ImageBuffer& image, std::FILE* file, MemoryInput* mem
     const std::size_t rowSize = static_cast<std::size_t>(width) * 3;
     auto* pixels = new (std::nothrow) std::uint8_t[rowSize * height];
     if (pixels == nullptr) {
+        read.error = failure(FailureKind::OutOfMemory);
         releaseRead(read);
         return 0;
     }
@@ -184,31 +190,58 @@ void convertRgbToGrey(ImageBuffer& image) {
                               static_cast<std::uint32_t>(image.height);
     std::uint8_t* p = image.pixels.get();
     for (std::size_t i = 0; i < count; ++i, p += 3) {
-        // trunc((9798 R + 19235 G + 3735 B) / 32768 + 0.5): rounded, halves upwards.
-        p[1] = static_cast<std::uint8_t>((9798u * p[0] + 19235u * p[1] + 3735u * p[2] + 16384u) >> 15);
+        p[1] = greyRounded(p[0], p[1], p[2]);
         p[2] = p[1];
         p[0] = p[2];
     }
 }
 
-int loadPngImage(ImageBuffer& image, const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) return 0;
+namespace {
+
+// The load error of a failed read: the reason set on the way, or else what
+// libpng reported.
+Failure failureOf(const PngRead& read) {
+    if (read.error.failed()) return read.error;
+    const std::string message = read.failure.message;
+    if (message.empty()) return failure(FailureKind::OutOfMemory);
+    if (message == "Read Error") return failure(FailureKind::Truncated, "truncated PNG data");
+    return failure(FailureKind::Corrupt, "corrupt PNG data: " + message);
+}
+
+}  // namespace
+
+int loadPngSource(ImageBuffer& image, ByteSource& source, Failure* error) {
     std::uint8_t signature[8];
-    int result = 0;
-    if (std::fread(signature, 1, 8, file) == 8 && hasPngSignature(signature)) {
-        PngRead read;
-        result = readPng(read, image, file, nullptr);
+    if (!source.read(signature, sizeof signature) || !hasPngSignature(signature)) {
+        if (error != nullptr) *error = failure(FailureKind::UnsupportedFormat);
+        return 0;
     }
+    PngRead read;
+    const int result = readPng(read, image, source);
+    if (result != 1 && error != nullptr) *error = failureOf(read);
+    return result;
+}
+
+int loadPngImage(ImageBuffer& image, const std::string& path, Failure* error) {
+    Failure opened;
+    std::FILE* file = openPictureFile(path, opened);
+    if (file == nullptr) {
+        if (error != nullptr) *error = opened;
+        return 0;
+    }
+    FileByteSource source(file);
+    const int result = loadPngSource(image, source, error);
     std::fclose(file);
     return result;
 }
 
-int loadPngMemory(ImageBuffer& image, const std::uint8_t* data, std::size_t size) {
-    if (data == nullptr || size < 8 || !hasPngSignature(data)) return 0;
-    MemoryInput input{data, size, 8};
-    PngRead read;
-    return readPng(read, image, nullptr, &input);
+int loadPngMemory(ImageBuffer& image, const std::uint8_t* data, std::size_t size, Failure* error) {
+    if (data == nullptr) {
+        if (error != nullptr) *error = failure(FailureKind::InvalidArgument);
+        return 0;
+    }
+    MemoryByteSource source(data, size);
+    return loadPngSource(image, source, error);
 }
 
 }  // namespace ternwick

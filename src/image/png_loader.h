@@ -5,13 +5,17 @@
 #include <cstdint>
 #include <string>
 
+#include "core/failure.h"
+#include "image/byte_source.h"
 #include "image/image_buffer.h"
 
 namespace ternwick {
 
-// 1 with width, height, pixels and scale 1.0 set; 0 on failure, with nothing held.
-int loadPngImage(ImageBuffer& image, const std::string& path);
-int loadPngMemory(ImageBuffer& image, const std::uint8_t* data, std::size_t size);
+// 1 with width, height, pixels and scale 1.0 set; 0 on failure, with nothing
+// held (and the reason in error, when given).
+int loadPngImage(ImageBuffer& image, const std::string& path, Failure* error = nullptr);
+int loadPngSource(ImageBuffer& image, ByteSource& source, Failure* error = nullptr);
+int loadPngMemory(ImageBuffer& image, const std::uint8_t* data, std::size_t size, Failure* error = nullptr);
 
 // Replaces every RGB pixel by its grey value (rounded weighted mean) in all three bytes.
 void convertRgbToGrey(ImageBuffer& image);

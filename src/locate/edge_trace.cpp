@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/checked_convert.h"
+#include "core/checked_convert.h"
 
 namespace ternwick {
 namespace {

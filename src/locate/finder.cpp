@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/checked_convert.h"
+#include "core/checked_convert.h"
 
 namespace ternwick {
 namespace {
@@ -77,15 +77,15 @@ bool finite(const Vector2& v) { return std::isfinite(v.x) && std::isfinite(v.y);
 
 }  // namespace
 
-void startCandidate(SymbolResult& symbol, const LevelStats& levels) {
-    releaseSymbolBuffers(symbol);
+void startCandidate(Candidate& symbol, const LevelStats& levels) {
+    symbol = Candidate{};
     symbol.levels = levels;
     symbol.params = kNeutralTransformParams;
     buildForwardTransform(symbol.params, symbol.forwardTransform);
     buildInverseTransform(symbol.params, symbol.inverseTransform);
 }
 
-int buildFinder(SymbolResult& symbol, DecodeContext& /*context*/, const EdgeTrace& first, const EdgeTrace& second) {
+int buildFinder(Candidate& symbol, const EdgeTrace& first, const EdgeTrace& second) {
     const int validLines = first.line1.valid + first.line2.valid + second.line1.valid + second.line2.valid;
     if (validLines < 2) return 0;
 

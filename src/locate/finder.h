@@ -4,20 +4,19 @@
 // and (0, 100) of the symbol square.
 #pragma once
 
-#include "app/decode_context.h"
+#include "locate/candidate.h"
 #include "locate/edge_trace.h"
-#include "sample/symbol_result.h"
 
 namespace ternwick {
 
-// A fresh candidate as a crossing starts it: zero-filled, the crossing's local
+// A fresh candidate as a crossing starts it: cleared, the crossing's local
 // level statistics, the neutral transform parameters and both matrices.
-void startCandidate(SymbolResult& symbol, const LevelStats& levels);
+void startCandidate(Candidate& symbol, const LevelStats& levels);
 
 // 1 when the traces' lines form an acceptable finder (finderPoints, the affine
 // parameters and both matrices are then set), 0 otherwise; a rejected symbol's
 // parameters may be partly overwritten. first is the trace seeded clockwise of
 // the scan line, second the one seeded anticlockwise.
-int buildFinder(SymbolResult& symbol, DecodeContext& context, const EdgeTrace& first, const EdgeTrace& second);
+int buildFinder(Candidate& symbol, const EdgeTrace& first, const EdgeTrace& second);
 
 }  // namespace ternwick

@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "app/checked_convert.h"
-#include "app/diagnostics.h"
-#include "sample/symbol_result.h"
+#include "core/checked_convert.h"
+#include "core/diagnostics.h"
+#include "locate/candidate.h"
 
 namespace ternwick {
 namespace {
@@ -204,7 +204,7 @@ EdgeLine lineThrough(const Vector2& from, const Vector2& to) {
     return line;
 }
 
-void updateSymbolTransform(SymbolResult& symbol) {
+void updateSymbolTransform(Candidate& symbol) {
     buildForwardTransform(symbol.params, symbol.forwardTransform);
     buildInverseTransform(symbol.params, symbol.inverseTransform);
 }

@@ -10,7 +10,7 @@
 
 namespace ternwick {
 
-struct SymbolResult;
+struct Candidate;
 
 struct Vector2 {
     float x = 0.0f;
@@ -66,7 +66,7 @@ int lineIntersect(const EdgeLine& a, const EdgeLine& b, Vector2& out);
 int linePointAt(Vector2& out, const EdgeLine& line, float t);
 void buildForwardTransform(const TransformParams& params, Matrix3& out);
 void buildInverseTransform(const TransformParams& params, Matrix3& out);
-void updateSymbolTransform(SymbolResult& symbol);
+void updateSymbolTransform(Candidate& symbol);
 
 // Small helpers of the location stages, each computed in double.
 inline double dot(const Vector2& a, const Vector2& b) {

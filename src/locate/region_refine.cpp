@@ -2,8 +2,8 @@
 
 #include <cmath>
 
-#include "app/checked_convert.h"
-#include "app/diagnostics.h"
+#include "core/checked_convert.h"
+#include "core/diagnostics.h"
 
 namespace ternwick {
 namespace {
@@ -51,7 +51,7 @@ Vector2 mapScanPoint(const Matrix3& m, Side side, double u, double v) {
     return side == Side::Top ? mapRowVector(m, u, v) : mapRowVector(m, v, u);
 }
 
-double level(const SymbolResult& symbol, double grey) {
+double level(const Candidate& symbol, double grey) {
     return (grey - symbol.levels.baseValue) * symbol.levels.sign;
 }
 
@@ -82,7 +82,7 @@ float stepped(float value, double step) { return static_cast<float>(value + step
 // Decides the polarity from a point just inside the top side, next to the end
 // of the finder leg that ends at pB.
 // Adds the points it maps to work.
-void readPolarity(SymbolResult& symbol, const ImageBuffer& image, const Matrix3& toImage, EdgeWalkRecord& record,
+void readPolarity(Candidate& symbol, const ImageBuffer& image, const Matrix3& toImage, EdgeWalkRecord& record,
                   std::int64_t& work) {
     const Vector2 s0 = mapScanPoint(toImage, Side::Top, 0.0, 100.0);
     auto awayFromStart = [&](double t) {
@@ -109,7 +109,7 @@ void readPolarity(SymbolResult& symbol, const ImageBuffer& image, const Matrix3&
     record.polarityGrey = grey;
 }
 
-int fitSide(SymbolResult& symbol, DecodeContext& context, Side side, EdgeWalkRecord* out) {
+int fitSide(Candidate& symbol, SearchContext& context, Side side, EdgeWalkRecord* out) {
     EdgeWalkRecord record;
     const ImageBuffer& image = context.image;
     const bool top = side == Side::Top;
@@ -217,7 +217,7 @@ int fitSide(SymbolResult& symbol, DecodeContext& context, Side side, EdgeWalkRec
         }
     }
     record.endUv = Vector2{u, v};
-    context.searchWork += work;
+    context.work.charge(work);
 
     if (top) context.lastTopEdgeLevels = TopEdgeLevels{levelMin, levelMax, levelMid};
     if (!periodFound) {
@@ -276,11 +276,11 @@ int fitSide(SymbolResult& symbol, DecodeContext& context, Side side, EdgeWalkRec
 
 }  // namespace
 
-int fitTopEdge(SymbolResult& symbol, DecodeContext& context, EdgeWalkRecord* record) {
+int fitTopEdge(Candidate& symbol, SearchContext& context, EdgeWalkRecord* record) {
     return fitSide(symbol, context, Side::Top, record);
 }
 
-int fitRightEdge(SymbolResult& symbol, DecodeContext& context, EdgeWalkRecord* record) {
+int fitRightEdge(Candidate& symbol, SearchContext& context, EdgeWalkRecord* record) {
     return fitSide(symbol, context, Side::Right, record);
 }
 

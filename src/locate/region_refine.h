@@ -3,9 +3,9 @@
 // measures one clock period along each side.
 #pragma once
 
-#include "app/decode_context.h"
+#include "locate/candidate.h"
 #include "locate/geometry.h"
-#include "sample/symbol_result.h"
+#include "locate/search_context.h"
 
 namespace ternwick {
 
@@ -33,7 +33,7 @@ struct EdgeWalkRecord {
 // matrices updated), 0 otherwise. fitTopEdge always sets the polarity, the top
 // period points and the context's lastTopEdgeLevels; fitRightEdge always sets
 // the right period points. record, when given, receives the walk's details.
-int fitTopEdge(SymbolResult& symbol, DecodeContext& context, EdgeWalkRecord* record = nullptr);
-int fitRightEdge(SymbolResult& symbol, DecodeContext& context, EdgeWalkRecord* record = nullptr);
+int fitTopEdge(Candidate& symbol, SearchContext& context, EdgeWalkRecord* record = nullptr);
+int fitRightEdge(Candidate& symbol, SearchContext& context, EdgeWalkRecord* record = nullptr);
 
 }  // namespace ternwick

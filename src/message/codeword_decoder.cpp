@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "app/diagnostics.h"
-#include "app/hex_text.h"
+#include "core/diagnostics.h"
+#include "core/hex_text.h"
 
 namespace ternwick {
 namespace {

@@ -1,10 +1,9 @@
 #include "sample/grid_sampling.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <new>
 
-#include "app/diagnostics.h"
+#include "core/diagnostics.h"
 
 namespace ternwick {
 namespace {
@@ -26,20 +25,22 @@ std::int64_t bandCellCount(int S) {
     return side * side - inner * inner;
 }
 
-SamplingGrids& gridsOf(DecodeContext& context) {
+// The context's grids, allocated on first use; null (and the context told)
+// when memory is exhausted.
+SamplingGrids* gridsOf(SearchContext& context) {
     if (!context.grids) {
         context.grids.reset(new (std::nothrow) SamplingGrids);
         if (!context.grids) {
             diagnostics().systemError("Malloc failed");
-            std::exit(2);
+            context.outOfMemory = true;
         }
     }
-    return *context.grids;
+    return context.grids.get();
 }
 
 }  // namespace
 
-void sampleGrid(const SymbolResult& symbol, const DecodeContext& context, float* rawGrid, GridPart part) {
+void sampleGrid(const SymbolResult& symbol, const SearchContext& context, float* rawGrid, GridPart part) {
     const int S = symbol.mappingRows + 2;
     const int side = gridSide(symbol);
     const double width = static_cast<std::uint32_t>(context.image.width);
@@ -173,7 +174,7 @@ void gridToModules(SymbolResult& symbol, const float* binarisedGrid) {
     }
 }
 
-int fitSymbolSizeThresholded(SymbolResult& symbol, DecodeContext& context, SizeSearchRecord* record) {
+int fitSymbolSizeThresholded(SymbolResult& symbol, SearchContext& context, SizeSearchRecord* record) {
     int e1 = 0;
     float dTop = 0.0f;
     if (!estimateSymbolSize(symbol, symbol.topPeriodStart, symbol.topPeriodEnd, true, e1, dTop)) return 0;
@@ -182,7 +183,9 @@ int fitSymbolSizeThresholded(SymbolResult& symbol, DecodeContext& context, SizeS
         record->topPeriodLength = dTop;
     }
     if (e1 - 6 > 144) return 0;
-    SamplingGrids& grids = gridsOf(context);
+    SamplingGrids* gridsHeld = gridsOf(context);
+    if (gridsHeld == nullptr) return 0;
+    SamplingGrids& grids = *gridsHeld;
     int accepted = 0;
     for (const int offset : kSizeOffsets) {
         const int n = e1 + offset - 2;
@@ -190,7 +193,7 @@ int fitSymbolSizeThresholded(SymbolResult& symbol, DecodeContext& context, SizeS
         symbol.mappingCols = n;
         if (n < 8 || n > 142) continue;
         const int side = n + 2 + gridMargin;
-        context.searchWork += bandCellCount(n + 2) + 2 * 4 * (n + 1);  // band samples, ring thresholds
+        context.work.charge(bandCellCount(n + 2) + 2 * 4 * (n + 1));  // band samples, ring thresholds
         sampleGrid(symbol, context, grids.rawGrid.data(), GridPart::BorderBand);
         localThreshold(grids.rawGrid.data(), grids.binarisedGrid.data(), side, side, gridMargin, gridMargin,
                        LocalThresholdRing);
@@ -205,11 +208,11 @@ int fitSymbolSizeThresholded(SymbolResult& symbol, DecodeContext& context, SizeS
     if (accepted == 0) return 0;
     const int side = accepted + 2 + gridMargin;
     const std::int64_t interiorCells = static_cast<std::int64_t>(side) * side - bandCellCount(accepted + 2);
-    context.searchWork += 3 * interiorCells;  // samples and thresholds of the inside
+    context.work.charge(3 * interiorCells);  // samples and thresholds of the inside
     sampleGrid(symbol, context, grids.rawGrid.data(), GridPart::Interior);
     localThreshold(grids.rawGrid.data(), grids.binarisedGrid.data(), side, side, gridMargin, gridMargin,
                    LocalThresholdInside);
-    if (!acceptSymbolSize(symbol, accepted)) return 0;
+    if (!acceptSymbolSize(symbol, context, accepted)) return 0;
     gridToModules(symbol, grids.binarisedGrid.data());
     return 1;
 }

@@ -4,7 +4,7 @@
 // the binarised grid. Used when the plain size search has failed.
 #pragma once
 
-#include "app/decode_context.h"
+#include "locate/search_context.h"
 #include "sample/size_search.h"
 #include "sample/symbol_result.h"
 
@@ -18,11 +18,11 @@ enum LocalThresholdMode { LocalThresholdRing = 1, LocalThresholdInside = 2 };
 
 // 1 with a size accepted, the buffers allocated and modules filled; 0 with
 // nothing allocated. Sets the polarity (+1: finder dark, -1: finder light).
-int fitSymbolSizeThresholded(SymbolResult& symbol, DecodeContext& context, SizeSearchRecord* record = nullptr);
+int fitSymbolSizeThresholded(SymbolResult& symbol, SearchContext& context, SizeSearchRecord* record = nullptr);
 
 // Fills the chosen cells of rawGrid ((S + gridMargin) cells a side, S =
 // mappingRows + 2) with grey values of module centres, -1 outside the picture.
-void sampleGrid(const SymbolResult& symbol, const DecodeContext& context, float* rawGrid, GridPart part);
+void sampleGrid(const SymbolResult& symbol, const SearchContext& context, float* rawGrid, GridPart part);
 
 // Binarises the cells of the ring (mode 1) or of the inside (mode 2) against
 // the mean of the two classes of their window: 0 darker, 255 not, -1 outside.

@@ -1,11 +1,10 @@
 #include "sample/size_search.h"
 
 #include <cmath>
-#include <cstdlib>
 #include <new>
 
-#include "app/checked_convert.h"
-#include "app/diagnostics.h"
+#include "core/checked_convert.h"
+#include "core/diagnostics.h"
 
 namespace ternwick {
 
@@ -46,13 +45,13 @@ Vector2 squareToImage(const SymbolResult& symbol, double X, double Y) {
 
 // Tries the seven offsets around a base estimate; returns the passing
 // interior size, or 0.
-int searchAround(SymbolResult& symbol, DecodeContext& context, int base, SizeSearchRecord* record) {
+int searchAround(SymbolResult& symbol, SearchContext& context, int base, SizeSearchRecord* record) {
     for (const int offset : kSizeOffsets) {
         const int n = base + offset - 2;
         symbol.mappingRows = n;
         symbol.mappingCols = n;
         if (n < 8 || n > 142) continue;
-        context.searchWork += 4 * (n + 1);  // the ring's modules
+        context.work.charge(4 * (n + 1));  // the ring's modules
         BorderCheckRecord check;
         const int passed = checkBorderPattern(symbol, context, &check);
         if (record != nullptr) record->tries.push_back(check);
@@ -63,7 +62,7 @@ int searchAround(SymbolResult& symbol, DecodeContext& context, int base, SizeSea
 
 }  // namespace
 
-int checkBorderPattern(const SymbolResult& symbol, const DecodeContext& context, BorderCheckRecord* record) {
+int checkBorderPattern(const SymbolResult& symbol, const SearchContext& context, BorderCheckRecord* record) {
     const int S = symbol.mappingRows + 2;
     const double width = static_cast<std::uint32_t>(context.image.width);
     const double height = static_cast<std::uint32_t>(context.image.height);
@@ -101,27 +100,25 @@ int checkBorderPattern(const SymbolResult& symbol, const DecodeContext& context,
     return passed;
 }
 
-void allocateSymbolBuffers(SymbolResult& symbol) {
+bool allocateSymbolBuffers(SymbolResult& symbol) {
     symbol.moduleCount = symbol.mappingRows * symbol.mappingCols;
     symbol.modules.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(symbol.moduleCount)]());
     const SymbolSize& size = kSymbolSizes[symbol.sizeIndex];
     symbol.codewordCount = size.dataCodewords + size.eccCodewords;
     symbol.codewords.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(symbol.codewordCount)]());
     symbol.erasures.reset(new (std::nothrow) std::int32_t[static_cast<std::size_t>(symbol.codewordCount)]());
-    if (!symbol.erasures) {
-        diagnostics().systemError("dmEncodeData");
-        std::exit(7);
-    }
     symbol.erasureCount = 0;
     symbol.messageCapacity = 10 * symbol.codewordCount;
     symbol.message.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(symbol.messageCapacity)]());
-    if (!symbol.modules || !symbol.codewords || !symbol.message) {
+    if (!symbol.modules || !symbol.codewords || !symbol.erasures || !symbol.message) {
         diagnostics().systemError("Malloc failed");
-        std::exit(2);
+        releaseSymbolBuffers(symbol);
+        return false;
     }
+    return true;
 }
 
-bool acceptSymbolSize(SymbolResult& symbol, int interior) {
+bool acceptSymbolSize(SymbolResult& symbol, SearchContext& context, int interior) {
     const int sizeIndex = findSizeIndex(interior + 2);
     if (sizeIndex < 0) return false;
     symbol.sizeIndex = sizeIndex;
@@ -129,11 +126,14 @@ bool acceptSymbolSize(SymbolResult& symbol, int interior) {
     const int lines = alignmentLineCount(symbol.regionCount);
     symbol.mappingRows -= lines;
     symbol.mappingCols -= lines;
-    allocateSymbolBuffers(symbol);
+    if (!allocateSymbolBuffers(symbol)) {
+        context.outOfMemory = true;
+        return false;
+    }
     return true;
 }
 
-int fitSymbolSize(SymbolResult& symbol, DecodeContext& context, SizeSearchRecord* record) {
+int fitSymbolSize(SymbolResult& symbol, SearchContext& context, SizeSearchRecord* record) {
     int e1 = 0;
     int e2 = 0;
     float dTop = 0.0f;
@@ -158,10 +158,10 @@ int fitSymbolSize(SymbolResult& symbol, DecodeContext& context, SizeSearchRecord
     }
     symbol.mappingRows = n;
     symbol.mappingCols = n;
-    return acceptSymbolSize(symbol, n) ? 1 : 0;
+    return acceptSymbolSize(symbol, context, n) ? 1 : 0;
 }
 
-void sampleModules(SymbolResult& symbol, const DecodeContext& context) {
+void sampleModules(SymbolResult& symbol, const SearchContext& context) {
     std::fill(symbol.modules.get(), symbol.modules.get() + symbol.moduleCount, std::uint8_t{0});
     const int lines = alignmentLineCount(symbol.regionCount);
     const int R = kSymbolSizes[symbol.sizeIndex].regionSize;

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "app/decode_context.h"
+#include "locate/search_context.h"
 #include "sample/symbol_result.h"
 
 namespace ternwick {
@@ -42,21 +42,22 @@ bool estimateSymbolSize(const SymbolResult& symbol, const Vector2& start, const 
 double finderLikeness(const SymbolResult& symbol, float grey);
 
 // 1 with sizeIndex, counts and cleared buffers set; 0 with nothing allocated.
-int fitSymbolSize(SymbolResult& symbol, DecodeContext& context, SizeSearchRecord* record = nullptr);
+int fitSymbolSize(SymbolResult& symbol, SearchContext& context, SizeSearchRecord* record = nullptr);
 
 // Checks the ring of the candidate whose interior size is in mappingRows.
-int checkBorderPattern(const SymbolResult& symbol, const DecodeContext& context, BorderCheckRecord* record = nullptr);
+int checkBorderPattern(const SymbolResult& symbol, const SearchContext& context, BorderCheckRecord* record = nullptr);
 
-// Allocates modules, codewords, erasures and message, all cleared. Ends the
-// process on exhausted memory, as there is no way to go on.
-void allocateSymbolBuffers(SymbolResult& symbol);
+// Allocates modules, codewords, erasures and message, all cleared. False,
+// with nothing held, when memory is exhausted.
+bool allocateSymbolBuffers(SymbolResult& symbol);
 
 // Fills modules from the picture; call after fitSymbolSize returned 1.
-void sampleModules(SymbolResult& symbol, const DecodeContext& context);
+void sampleModules(SymbolResult& symbol, const SearchContext& context);
 
 // Sets sizeIndex for a passing interior size n, reduces the mapping size by
 // the alignment lines and allocates the buffers. False when no size of the
-// table has n + 2 modules a side.
-bool acceptSymbolSize(SymbolResult& symbol, int interior);
+// table has n + 2 modules a side, or when memory is exhausted (the context
+// then says so).
+bool acceptSymbolSize(SymbolResult& symbol, SearchContext& context, int interior);
 
 }  // namespace ternwick

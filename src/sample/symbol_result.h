@@ -5,8 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "locate/geometry.h"
-#include "locate/scan_line.h"
+#include "locate/candidate.h"
 
 namespace ternwick {
 
@@ -18,16 +17,9 @@ enum ModuleFlag : std::uint8_t {
     ModuleOutside = 0x08,     // sample point outside the picture: an erasure
 };
 
-struct SymbolResult {
-    LevelStats levels;             // statistics of the crossing that started the candidate
-    std::int32_t polarity = 0;     // +1 or -1
-    TransformParams params;
-    Matrix3 forwardTransform;      // image point -> symbol square (0..100)
-    Matrix3 inverseTransform;      // symbol square -> image point
-    Vector2 topPeriodStart;
-    Vector2 topPeriodEnd;
-    Vector2 rightPeriodStart;
-    Vector2 rightPeriodEnd;
+// A located candidate with what the size search, the sampling, the
+// correction and the message decoder add to it.
+struct SymbolResult : Candidate {
     std::int32_t sizeIndex = 0;
     std::int32_t regionCount = 0;
     std::int32_t mappingRows = 0;
@@ -41,7 +33,8 @@ struct SymbolResult {
     std::unique_ptr<std::uint8_t[]> message;     // messageCapacity bytes
     std::unique_ptr<std::int32_t[]> erasures;    // codewordCount entries
     std::int32_t erasureCount = 0;
-    Vector2 finderPoints[3];       // corner pC, leg end pB (-> (0,100)), leg end pA (-> (100,0))
+    std::int32_t pass = 0;                // the search pass that found it
+    std::int32_t correctedCodewords = 0;  // codewords error correction changed
 };
 
 // Frees the four owned buffers (modules, codewords, message, erasures, each

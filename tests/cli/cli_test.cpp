@@ -50,7 +50,7 @@ TEST(Command, JsonReportsEachFileWithTheDocumentedKeys) {
     const auto lines = jsonLines(noSymbol.output);
     ASSERT_EQ(lines.size(), 2u);
     const std::vector<std::string> keys = {"file", "decoded", "status", "scheme", "text", "hex",
-                                           "time", "message_hex", "size", "load_ms", "decode_ms"};
+                                           "time", "message_hex", "size", "load_ms", "decode_ms", "corners"};
     std::vector<std::string> seen;
     for (auto it = lines[0].begin(); it != lines[0].end(); ++it) seen.push_back(it.key());
     std::sort(seen.begin(), seen.end());
@@ -61,6 +61,7 @@ TEST(Command, JsonReportsEachFileWithTheDocumentedKeys) {
     EXPECT_EQ(lines[0]["decoded"], false);
     EXPECT_EQ(lines[0]["status"], "Failed!");
     EXPECT_EQ(lines[0]["size"], "");
+    EXPECT_EQ(lines[0]["corners"], nlohmann::json::array());
     EXPECT_TRUE(lines[1]["time"].get<std::string>().ends_with("ms"));
     EXPECT_GE(lines[1]["decode_ms"].get<double>(), 0.0);
 
@@ -145,7 +146,11 @@ TEST(Report, EscapingKeepsTerminalsAndJsonSafe) {
     report.fields.asciiText = "caf\xE9\n";
     report.fields.message = {'c', 'a', 'f', 0xE9, '\n'};
     report.fields.symbolSize = 24;
+    report.fields.corners = {{1.004, 2.0}, {30.0, 2.0}, {30.0, 31.5}, {1.0, 31.5}};
     const auto json = reportJson(report);
+    EXPECT_EQ(json["corners"].dump(), "[[1.0,2.0],[30.0,2.0],[30.0,31.5],[1.0,31.5]]");
+    EXPECT_NE(formatReportText(report).find("Corners: (1.00, 2.00) (30.00, 2.00) (30.00, 31.50) (1.00, 31.50)"),
+              std::string::npos);
     EXPECT_EQ(json["text"], "caf\\xE9\\n");
     EXPECT_EQ(json["message_hex"], "636166E90A");
     EXPECT_EQ(json["size"], "24x24");

@@ -16,7 +16,7 @@
 #include <memory>
 #include <vector>
 
-#include "app/decode_driver.h"
+#include "driver/decode_driver.h"
 #include "decoder_dialog.h"
 #include "dialog_test_support.h"
 #include "gui_test_main.h"
@@ -30,9 +30,18 @@ struct FoundSymbol {
     std::vector<std::uint8_t> codewords;
     std::vector<std::uint8_t> message;
 };
-const FoundSymbol* foundSymbol = nullptr;
+// Attempts that "find" the symbol they were given (none while null) on every line.
+class StandInAttempts final : public ScanLineAttempts {
+public:
+    const FoundSymbol* foundSymbol = nullptr;
+    int firstPass(DecodeContext& context, int, int) override { return find(context); }
+    int secondPass(DecodeContext& context, int, int) override { return find(context); }
 
-int findSymbol(DecodeContext& context, int, int) {
+private:
+    int find(DecodeContext& context) const;
+};
+
+int StandInAttempts::find(DecodeContext& context) const {
     if (foundSymbol != nullptr && context.symbolCount == 0) {
         SymbolResult& symbol = context.symbols[0];
         symbol.codewordCount = static_cast<std::int32_t>(foundSymbol->codewords.size());
@@ -48,7 +57,6 @@ int findSymbol(DecodeContext& context, int, int) {
     }
     return context.symbolCount;
 }
-constexpr ScanLineAttempts kStandInAttempts{findSymbol, findSymbol};
 
 std::vector<std::uint8_t> bytesOf(const QByteArray& text) { return {text.begin(), text.end()}; }
 
@@ -72,6 +80,7 @@ class DecoderDialogTest : public QObject {
 private:
     QTemporaryDir folder_;
     QString picturePath_;  // a plain grey picture that loads but holds no symbol
+    StandInAttempts standIn_;
 
 private slots:
     void initTestCase() {
@@ -83,7 +92,7 @@ private slots:
         testing::writeFile(QFile::encodeName(picturePath_).toStdString(), testing::greyImageToPng(grey));
     }
 
-    void cleanup() { foundSymbol = nullptr; }
+    void cleanup() { standIn_.foundSymbol = nullptr; }
 
     void startsWithEmptyFields() {
         DecoderDialog dialog;
@@ -203,11 +212,11 @@ private slots:
         QFETCH(int, firstCodeword);
         QFETCH(QByteArray, message);
         const FoundSymbol symbol{{static_cast<std::uint8_t>(firstCodeword), 129}, bytesOf(message)};
-        foundSymbol = &symbol;
+        standIn_.foundSymbol = &symbol;
         ScriptedUser user;
         user.answer = picturePath_;
         DecoderDialog dialog(user.chooser());
-        dialog.setScanLineAttempts(&kStandInAttempts);
+        dialog.setScanLineAttempts(&standIn_);
         dialog.onSelectFile();
         QTEST(shownResults(dialog), "expected");
         QVERIFY(isTimeText(shownTime(dialog)));
@@ -229,9 +238,9 @@ private slots:
         QFETCH(QByteArray, message);
         QFETCH(QString, text);
         const FoundSymbol symbol{{231, 129}, bytesOf(message)};
-        foundSymbol = &symbol;
+        standIn_.foundSymbol = &symbol;
         DecoderDialog dialog;
-        dialog.setScanLineAttempts(&kStandInAttempts);
+        dialog.setScanLineAttempts(&standIn_);
         dialog.decodeFile(picturePath_);
         const QStringList textLines = toolTipLines(*dialog.findChild<QPlainTextEdit*>(QStringLiteral("asciiEdit")));
         const QStringList hexLines = toolTipLines(*dialog.findChild<QPlainTextEdit*>(QStringLiteral("hexEdit")));
@@ -290,18 +299,18 @@ private slots:
         ScriptedUser user;
         user.answer = picturePath_;
         DecoderDialog dialog(user.chooser());
-        dialog.setScanLineAttempts(&kStandInAttempts);
-        foundSymbol = &symbol;
+        dialog.setScanLineAttempts(&standIn_);
+        standIn_.foundSymbol = &symbol;
         dialog.onSelectFile();
         QCOMPARE(shownResults(dialog).hex, QStringLiteral("414243"));
 
         // The same picture without a symbol: the driver writes no hexadecimal
         // then, so what shows must come from the dialog's own clearing.
-        foundSymbol = nullptr;
+        standIn_.foundSymbol = nullptr;
         dialog.onSelectFile();
         QCOMPARE(shownResults(dialog), (ResultTexts{QStringLiteral("Failed!"), {}, {}, {}}));
 
-        foundSymbol = &symbol;
+        standIn_.foundSymbol = &symbol;
         dialog.onSelectFile();
         user.answer = QStringLiteral("photo.jpg");
         dialog.onSelectFile();

@@ -8,7 +8,7 @@
 #include <png.h>
 #include <string>
 
-#include "app/diagnostics.h"
+#include "core/diagnostics.h"
 #include "support/picture_files.h"
 
 namespace ternwick {

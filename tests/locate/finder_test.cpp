@@ -25,10 +25,9 @@ EdgeLine legFrom(Vector2 corner, double degrees, double length) {
     return lineThrough(corner, at(corner.x + length * std::cos(r), corner.y + length * std::sin(r)));
 }
 
-int judge(SymbolResult& symbol, const EdgeTrace& first, const EdgeTrace& second) {
-    DecodeContext context;
+int judge(Candidate& symbol, const EdgeTrace& first, const EdgeTrace& second) {
     startCandidate(symbol, LevelStats{});
-    return buildFinder(symbol, context, first, second);
+    return buildFinder(symbol, first, second);
 }
 
 void expectMapsTo(const Matrix3& m, Vector2 p, double x, double y) {
@@ -45,7 +44,7 @@ void expectAt(Vector2 p, double x, double y, double tolerance = 1e-4) {
 
 TEST(BuildFinder, AxisAlignedLowerLeftCornerSetsScaleAndNoShear) {
     const Vector2 corner = at(10, 10);
-    SymbolResult symbol;
+    Candidate symbol;
     ASSERT_EQ(judge(symbol, withLines(legFrom(corner, 0, 50), legFrom(corner, 90, 40)), EdgeTrace{}), 1);
     expectAt(symbol.finderPoints[0], 10, 10);
     expectAt(symbol.finderPoints[1], 10, 50);
@@ -75,7 +74,7 @@ TEST(BuildFinder, RotatedLegsInEitherOrderAndDirection) {
     for (const auto& [first, second] :
          {std::pair{withLines(solidRow, solidColumn), EdgeTrace{}}, std::pair{EdgeTrace{}, withLines(solidColumn, solidRow)},
           std::pair{withLines(solidRow), withLines(solidColumn)}, std::pair{withLines(solidColumn), withLines(towardsCorner)}}) {
-        SymbolResult symbol;
+        Candidate symbol;
         ASSERT_EQ(judge(symbol, first, second), 1);
         expectAt(symbol.finderPoints[0], 40, 20, 1e-3);
         expectAt(symbol.finderPoints[2], rowEnd.x, rowEnd.y, 1e-3);
@@ -92,7 +91,7 @@ TEST(BuildFinder, OppositeFirstLinesAreJoinedIntoOneLeg) {
         // The second trace turned up the solid column.
         const EdgeTrace first = withLines(lineThrough(seed, at(70, 10)));
         const EdgeTrace second = withLines(lineThrough(seed, at(10, 10)), lineThrough(at(10, 10), at(10, 50)));
-        SymbolResult symbol;
+        Candidate symbol;
         ASSERT_EQ(judge(symbol, first, second), 1);
         expectAt(symbol.finderPoints[0], 10, 10);
         expectAt(symbol.finderPoints[1], 10, 50);
@@ -103,20 +102,20 @@ TEST(BuildFinder, OppositeFirstLinesAreJoinedIntoOneLeg) {
         // end of the first line to that of the other wins here.
         const EdgeTrace first = withLines(lineThrough(seed, at(10, 10)), lineThrough(at(10, 11), at(10, 50)));
         const EdgeTrace second = withLines(lineThrough(seed, at(30 + 40 * 0.995, 10 - 40 * 0.0998)));
-        SymbolResult symbol;
+        Candidate symbol;
         ASSERT_EQ(judge(symbol, first, second), 1);
         expectAt(symbol.finderPoints[0], 10, 10, 1e-3);
     }
     {
         // Nothing turned: one straight edge is no finder.
-        SymbolResult symbol;
+        Candidate symbol;
         EXPECT_EQ(judge(symbol, withLines(lineThrough(seed, at(70, 10))), withLines(lineThrough(seed, at(10, 10)))), 0);
     }
 }
 
 TEST(BuildFinder, RejectsShortLegsBadRatiosNarrowAnglesAndTheUpperLeftL) {
     const Vector2 corner = at(20, 20);
-    SymbolResult symbol;
+    Candidate symbol;
     EXPECT_EQ(judge(symbol, withLines(legFrom(corner, 0, 50)), EdgeTrace{}), 0);  // one line only
     EXPECT_EQ(judge(symbol, withLines(legFrom(corner, 0, 45), legFrom(corner, 90, 14.9)), EdgeTrace{}), 0);
     EXPECT_EQ(judge(symbol, withLines(legFrom(corner, 0, 45), legFrom(corner, 90, 15)), EdgeTrace{}), 1);
@@ -145,7 +144,7 @@ TEST(BuildFinder, RejectsShortLegsBadRatiosNarrowAnglesAndTheUpperLeftL) {
 TEST(BuildFinder, NonFiniteLegIsRejected) {
     EdgeLine broken = legFrom(at(10, 10), 0, 50);
     broken.origin.x = std::nanf("");
-    SymbolResult symbol;
+    Candidate symbol;
     EXPECT_EQ(judge(symbol, withLines(broken, legFrom(at(10, 10), 90, 40)), EdgeTrace{}), 0);
     EdgeLine infinite = legFrom(at(10, 10), 90, 40);
     infinite.origin.y = INFINITY;

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "app/diagnostics.h"
+#include "core/diagnostics.h"
 #include "sample/symbol_result.h"
 
 namespace ternwick {

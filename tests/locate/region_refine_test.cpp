@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "app/diagnostics.h"
+#include "core/diagnostics.h"
 #include "support/locate_walk.h"
 #include "support/picture_files.h"
 #include "support/symbol_writer.h"

@@ -5,7 +5,7 @@
 #include <initializer_list>
 #include <string>
 
-#include "app/diagnostics.h"
+#include "core/diagnostics.h"
 #include "support/symbol_records.h"
 #include "support/symbol_writer.h"
 

@@ -11,7 +11,7 @@
 #include <set>
 #include <sstream>
 
-#include "app/diagnostics.h"
+#include "core/diagnostics.h"
 #include "message/codeword_decoder.h"
 #include "support/symbol_records.h"
 #include "support/symbol_writer.h"

@@ -46,7 +46,7 @@ TEST(SizeEstimate, TwicePeriodsAcrossTheSideAtLeastEight) {
 
 // A blank picture fails every border check, which shows the candidates tried.
 std::vector<int> triedSizes(float topPeriod, float rightPeriod, int* result = nullptr) {
-    DecodeContext context;
+    SearchContext context;
     context.image = testing::makeGreyImage(120, 120, [](int, int) { return 255; });
     SymbolResult symbol = identityCandidate();
     symbol.topPeriodStart = {0, 50};
@@ -78,7 +78,7 @@ TEST(SizeSearch, CandidatesAroundTheEstimateThenASecondSeries) {
 
 // A rendered upright symbol with a candidate whose transform is the truth.
 struct KnownSymbol {
-    DecodeContext context;
+    SearchContext context;
     SymbolResult symbol;
 };
 
@@ -151,7 +151,7 @@ TEST(BorderPattern, ASizeOutsideTheTableIsRefusedAfterPassing) {
 TEST(ModuleSampling, OutsideModulesAreMarkedAndFlagsFollowThePicture) {
     auto known = knownSymbol(symbolOf(32));
     SymbolResult& symbol = known->symbol;
-    ASSERT_TRUE(acceptSymbolSize(symbol, 30));
+    ASSERT_TRUE(acceptSymbolSize(symbol, known->context, 30));
     EXPECT_EQ(symbol.mappingRows, 28);
     EXPECT_EQ(symbol.codewordCount, 98);
     EXPECT_EQ(symbol.messageCapacity, 980);

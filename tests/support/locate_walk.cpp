@@ -1,6 +1,6 @@
 #include "support/locate_walk.h"
 
-#include "app/decode_driver.h"
+#include "driver/symbol_search.h"
 
 namespace ternwick::testing {
 
@@ -36,7 +36,7 @@ void tryFinder(DecodeContext& context, const CrossingCursor& cursor, FinderTry& 
     traceEdgeLines(result.first, context.image);
     traceEdgeLines(result.second, context.image);
     startCandidate(result.symbol, cursor.local);
-    result.accepted = buildFinder(result.symbol, context, result.first, result.second);
+    result.accepted = buildFinder(result.symbol, result.first, result.second);
 }
 
 }  // namespace ternwick::testing

@@ -7,7 +7,7 @@
 #include <functional>
 #include <vector>
 
-#include "app/decode_context.h"
+#include "driver/decode_context.h"
 #include "locate/edge_trace.h"
 #include "locate/finder.h"
 #include "locate/scan_line.h"

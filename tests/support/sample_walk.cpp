@@ -9,7 +9,7 @@ namespace ternwick::testing {
 namespace {
 
 bool locate(DecodeContext& context, const FinderTry& traces, SymbolResult& symbol) {
-    return buildFinder(symbol, context, traces.first, traces.second) == 1 && fitTopEdge(symbol, context) == 1 &&
+    return buildFinder(symbol, traces.first, traces.second) == 1 && fitTopEdge(symbol, context) == 1 &&
            fitRightEdge(symbol, context) == 1;
 }
 

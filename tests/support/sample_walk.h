@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "app/decode_context.h"
+#include "driver/decode_context.h"
 #include "sample/symbol_result.h"
 #include "support/symbol_writer.h"
 

@@ -2,33 +2,21 @@
 
 #include <algorithm>
 
-#include "locate/scan_attempt.h"
+#include "driver/scan_attempt.h"
 
 namespace ternwick::testing {
-namespace {
 
-thread_local PassWork* current = nullptr;
-
-int measuredFirst(DecodeContext& context, int direction, int index) {
-    const int count = attemptScanLine(context, direction, index);
-    if (current != nullptr) current->firstPass = std::max(current->firstPass, context.searchWork);
+int MeasuringAttempts::firstPass(DecodeContext& context, int direction, int lineIndex) {
+    const int count = attemptScanLine(context, direction, lineIndex);
+    record_.firstPass = std::max(record_.firstPass, context.work.spent);
     return count;
 }
 
-int measuredSecond(DecodeContext& context, int direction, int index) {
-    if (current != nullptr) current->atSecondPassStart.push_back(context.searchWork);
-    const int count = attemptScanLineSecondPass(context, direction, index);
-    if (current != nullptr) current->secondPass = std::max(current->secondPass, context.searchWork);
+int MeasuringAttempts::secondPass(DecodeContext& context, int direction, int lineIndex) {
+    record_.atSecondPassStart.push_back(context.work.spent);
+    const int count = attemptScanLineSecondPass(context, direction, lineIndex);
+    record_.secondPass = std::max(record_.secondPass, context.work.spent);
     return count;
-}
-
-constexpr ScanLineAttempts kMeasuringAttempts{measuredFirst, measuredSecond};
-
-}  // namespace
-
-const ScanLineAttempts& measuringAttempts(PassWork& record) {
-    current = &record;
-    return kMeasuringAttempts;
 }
 
 }  // namespace ternwick::testing

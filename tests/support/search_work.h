@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/decode_context.h"
+#include "driver/decode_context.h"
 
 namespace ternwick::testing {
 
@@ -15,8 +15,15 @@ struct PassWork {
     std::vector<std::int64_t> atSecondPassStart;  // work already spent when each second-pass line began
 };
 
-// The decoder's own attempts, noting their work into record until the next
-// call (one record per thread).
-const ScanLineAttempts& measuringAttempts(PassWork& record);
+// The decoder's own attempts, noting their work into a record.
+class MeasuringAttempts final : public ScanLineAttempts {
+public:
+    explicit MeasuringAttempts(PassWork& record) : record_(record) {}
+    int firstPass(DecodeContext& context, int direction, int lineIndex) override;
+    int secondPass(DecodeContext& context, int direction, int lineIndex) override;
+
+private:
+    PassWork& record_;
+};
 
 }  // namespace ternwick::testing

@@ -1,4 +1,4 @@
-#include "app/decode_driver.h"
+#include "driver/decode_driver.h"
 
 #include <gtest/gtest.h>
 
@@ -20,9 +20,7 @@ struct Recording {
     std::vector<std::uint8_t> codewords{66};
     std::vector<std::uint8_t> message;
 };
-thread_local Recording* recording = nullptr;
-
-void storeSymbol(DecodeContext& context) {
+void storeSymbol(DecodeContext& context, const Recording* recording) {
     SymbolResult& symbol = context.symbols[context.symbolCount];
     symbol.sizeIndex = 0;
     symbol.codewordCount = static_cast<std::int32_t>(recording->codewords.size());
@@ -37,41 +35,49 @@ void storeSymbol(DecodeContext& context) {
     ++context.symbolCount;
 }
 
-int recordFirst(DecodeContext& context, int direction, int index) {
-    recording->firstPass.emplace_back(direction, index);
-    if (recording->yieldAt == std::pair<int, int>(1, static_cast<int>(recording->firstPass.size()))) {
-        storeSymbol(context);
-    }
-    return context.symbolCount;
-}
+// Attempts that note every line they are given into a recording, and store a
+// symbol at the call it names.
+class RecordingAttempts final : public ScanLineAttempts {
+public:
+    explicit RecordingAttempts(Recording& recording) : recording_(recording) {}
 
-int recordSecond(DecodeContext& context, int direction, int index) {
-    recording->secondPass.emplace_back(direction, index);
-    recording->secondPassScales.push_back(context.image.scale);
-    if (index == 10) {
-        context.rejectedColumns[context.rejectedColumnCount++] = index;
+    int firstPass(DecodeContext& context, int direction, int index) override {
+        recording_.firstPass.emplace_back(direction, index);
+        if (recording_.yieldAt == std::pair<int, int>(1, static_cast<int>(recording_.firstPass.size()))) {
+            storeSymbol(context, &recording_);
+        }
+        return context.symbolCount;
     }
-    if (recording->yieldAt == std::pair<int, int>(2, static_cast<int>(recording->secondPass.size()))) {
-        storeSymbol(context);
-    }
-    return context.symbolCount;
-}
 
-constexpr ScanLineAttempts kRecordingAttempts{recordFirst, recordSecond};
+    int secondPass(DecodeContext& context, int direction, int index) override {
+        recording_.secondPass.emplace_back(direction, index);
+        recording_.secondPassScales.push_back(context.image.scale);
+        if (index == 10) {
+            context.rejectedColumns[context.rejectedColumnCount++] = index;
+        }
+        if (recording_.yieldAt == std::pair<int, int>(2, static_cast<int>(recording_.secondPass.size()))) {
+            storeSymbol(context, &recording_);
+        }
+        return context.symbolCount;
+    }
+
+private:
+    Recording& recording_;
+};
 
 struct DriverRun {
+    explicit DriverRun(Recording& rec) : attempts(rec) {}
     ResultFields fields;
     int result = -1;
+    RecordingAttempts attempts;
     DecodeContext context;
 };
 
 std::unique_ptr<DriverRun> decode(const std::string& path, Recording& rec) {
-    auto run = std::make_unique<DriverRun>();
-    run->context.flags = 1;
-    run->context.attempts = &kRecordingAttempts;
-    recording = &rec;
+    auto run = std::make_unique<DriverRun>(rec);
+    run->context.flags = StopAtFirstSymbol;
+    run->context.attempts = &run->attempts;
     run->result = decodeImageFile(run->fields, run->context, path);
-    recording = nullptr;
     return run;
 }
 
@@ -217,11 +223,10 @@ TEST(DecodeDriver, PathRules) {
         ResultFields fields;
         fields.statusText = "kept";
         fields.asciiText = "kept";
+        RecordingAttempts attempts(none);
         DecodeContext context;
-        context.attempts = &kRecordingAttempts;
-        recording = &none;
+        context.attempts = &attempts;
         EXPECT_EQ(decodeImageFile(fields, context, path), 0) << path;
-        recording = nullptr;
         EXPECT_EQ(fields.statusText, "kept");
         EXPECT_EQ(fields.asciiText, "kept");
         EXPECT_TRUE(none.firstPass.empty());

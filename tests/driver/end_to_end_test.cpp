@@ -9,9 +9,9 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/decode_driver.h"
-#include "app/diagnostics.h"
-#include "locate/decode_trace.h"
+#include "driver/decode_driver.h"
+#include "core/diagnostics.h"
+#include "driver/decode_trace.h"
 #include "support/picture_files.h"
 #include "support/symbol_records.h"
 #include "support/symbol_writer.h"

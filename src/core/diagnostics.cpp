@@ -1,4 +1,4 @@
-#include "app/diagnostics.h"
+#include "core/diagnostics.h"
 
 #include <atomic>
 #include <cerrno>
@@ -9,7 +9,7 @@
 namespace ternwick {
 namespace {
 
-StandardDiagnosticSink standardSink;
+SilentDiagnosticSink silentSink;
 std::atomic<DiagnosticSink*> processSink{nullptr};
 thread_local DiagnosticSink* threadSink = nullptr;
 
@@ -44,7 +44,7 @@ void StandardErrorDiagnosticSink::errorText(std::string_view text) {
 DiagnosticSink& diagnostics() {
     if (threadSink != nullptr) return *threadSink;
     DiagnosticSink* sink = processSink.load(std::memory_order_acquire);
-    return sink != nullptr ? *sink : standardSink;
+    return sink != nullptr ? *sink : silentSink;
 }
 
 void setDiagnosticSink(DiagnosticSink* sink) { processSink.store(sink, std::memory_order_release); }

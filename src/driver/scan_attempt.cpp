@@ -1,9 +1,10 @@
-#include "locate/scan_attempt.h"
+#include "driver/scan_attempt.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "ecc/reed_solomon.h"
-#include "locate/decode_trace.h"
+#include "driver/decode_trace.h"
 #include "locate/edge_trace.h"
 #include "locate/finder.h"
 #include "locate/region_refine.h"
@@ -21,7 +22,7 @@ constexpr int kTracedCodewords = 16;
 // Records the stages of one candidate into the decode's trace, when one is asked for.
 class CandidateRecorder {
 public:
-    CandidateRecorder(DecodeContext& context, int pass, const CrossingCursor& cursor)
+    CandidateRecorder(DecodeContext& context, SearchPass pass, const CrossingCursor& cursor)
         : trace_(context.trace), pass_(pass), cursor_(cursor) {}
 
     bool active() const { return trace_ != nullptr; }
@@ -32,7 +33,7 @@ public:
         trace_->hasCandidate = true;
         CandidateTrace& c = trace_->candidate;
         c = CandidateTrace{};
-        c.pass = pass_;
+        c.pass = static_cast<int>(pass_);
         c.direction = cursor_.direction;
         c.lineIndex = cursor_.lineIndex;
         c.seedAcross = static_cast<float>(cursor_.current + static_cast<double>(cursor_.fraction));
@@ -97,12 +98,12 @@ public:
         CandidateTrace& c = trace_->candidate;
         c.failedStage.clear();
         c.message.assign(symbol.message.get(), symbol.message.get() + symbol.messageLength);
-        trace_->decodedPass = pass_;
+        trace_->decodedPass = static_cast<int>(pass_);
     }
 
 private:
     DecodeTrace* trace_;
-    int pass_;
+    SearchPass pass_;
     const CrossingCursor& cursor_;
 };
 
@@ -117,7 +118,7 @@ std::int64_t correctionWork(const SymbolResult& symbol) {
 // Finder and both sides of a candidate. False at the first stage that fails.
 bool locateCandidate(SymbolResult& candidate, DecodeContext& context, const EdgeTrace& first,
                      const EdgeTrace& second, CandidateRecorder& recorder, int attempt) {
-    if (buildFinder(candidate, context, first, second) == 0) return false;
+    if (buildFinder(candidate, first, second) == 0) return false;
     recorder.finderAccepted(candidate, first, second, attempt);
     if (fitTopEdge(candidate, context, recorder.top()) == 0) return false;
     recorder.topDone(candidate);
@@ -129,18 +130,20 @@ bool locateCandidate(SymbolResult& candidate, DecodeContext& context, const Edge
 // The chain from the finder to the decoded message for one crossing. True
 // when the candidate decoded; its record then holds the symbol.
 bool decodeCandidate(SymbolResult& candidate, DecodeContext& context, const CrossingCursor& cursor,
-                     const EdgeTrace& first, const EdgeTrace& second, bool secondPass) {
-    CandidateRecorder recorder(context, secondPass ? 2 : 1, cursor);
+                     const EdgeTrace& first, const EdgeTrace& second, SearchPass pass) {
+    const bool secondPass = pass == SearchPass::Second;
+    CandidateRecorder recorder(context, pass, cursor);
     const int direction = cursor.direction;
     const int lineIndex = cursor.lineIndex;
 
+    releaseSymbolBuffers(candidate);
     startCandidate(candidate, cursor.local);
     if (!locateCandidate(candidate, context, first, second, recorder, 1)) return false;
 
     if (fitSymbolSize(candidate, context, recorder.size()) == 1) {
         recorder.sized(candidate);
         sampleModules(candidate, context);
-        context.searchWork += candidate.moduleCount;
+        context.work.charge(candidate.moduleCount);
     } else if (!secondPass) {
         recordRejectedLine(context, direction, lineIndex);
         return false;
@@ -162,7 +165,9 @@ bool decodeCandidate(SymbolResult& candidate, DecodeContext& context, const Cros
 
     placeCodewords(candidate);
     recorder.placed(candidate);
-    context.searchWork += correctionWork(candidate);
+    context.work.charge(correctionWork(candidate));
+    const std::vector<std::uint8_t> placed(candidate.codewords.get(),
+                                           candidate.codewords.get() + candidate.codewordCount);
     const int consistent = correctSymbol(candidate);
     recorder.corrected(consistent == 1);
     if (consistent == 0) {
@@ -170,15 +175,28 @@ bool decodeCandidate(SymbolResult& candidate, DecodeContext& context, const Cros
         releaseSymbolBuffers(candidate);
         return false;
     }
+    for (std::int32_t i = 0; i < candidate.codewordCount; ++i) {
+        if (candidate.codewords[static_cast<std::size_t>(i)] != placed[static_cast<std::size_t>(i)]) {
+            ++candidate.correctedCodewords;
+        }
+    }
+    candidate.pass = static_cast<std::int32_t>(pass);
     decodeCodewords(candidate);
     recorder.decoded(candidate);
     return true;
 }
 
-int attempt(DecodeContext& context, int direction, int lineIndex, bool secondPass) {
-    const bool stopAtFirst = (context.flags & 1) != 0;
-    if (stopAtFirst && context.symbolCount > 0) return context.symbolCount;
-    if (context.symbolCount >= kMaxSymbols || context.symbolCount < 0) return context.symbolCount;
+// True when the search of this decode is over: the first symbol is in and the
+// decode stops there, the symbol records are full, the pass has spent its
+// work, or memory ran out.
+bool searchOver(const DecodeContext& context) {
+    const bool stopAtFirst = (context.flags & StopAtFirstSymbol) != 0;
+    return (stopAtFirst && context.symbolCount > 0) || context.symbolCount >= kMaxSymbols ||
+           context.symbolCount < 0 || context.work.exhausted() || context.outOfMemory;
+}
+
+int attempt(DecodeContext& context, int direction, int lineIndex, SearchPass pass) {
+    if (searchOver(context)) return context.symbolCount;
     const ImageBuffer& image = context.image;
     if (!image.pixels || (direction != ScanDirectionUp && direction != ScanDirectionRight)) {
         return context.symbolCount;
@@ -187,7 +205,6 @@ int attempt(DecodeContext& context, int direction, int lineIndex, bool secondPas
     const std::int32_t across = direction == ScanDirectionUp ? image.width : image.height;
     if (static_cast<std::uint32_t>(lineIndex) >= static_cast<std::uint32_t>(across)) return context.symbolCount;
 
-    if (context.searchWork >= context.searchWorkLimit) return context.symbolCount;
     ScanLine line = scanLineOf(image, direction, lineIndex);
     int status = countTransitions(image, line);
     while (status != ScanStatusNothingMore) {
@@ -196,22 +213,22 @@ int attempt(DecodeContext& context, int direction, int lineIndex, bool secondPas
             int crossing = nextCrossing(cursor, image, line.stats);
             while (crossing != ScanStatusNothingMore) {
                 // A pass that has spent its work passes over the remaining crossings.
-                if (context.searchWork >= context.searchWorkLimit) return context.symbolCount;
+                if (searchOver(context)) return context.symbolCount;
                 EdgeTrace first;
                 EdgeTrace second;
                 seedEdgeTraces(cursor, first, second);
                 traceEdgeLines(first, image);
                 traceEdgeLines(second, image);
-                context.searchWork += first.steps + second.steps;
+                context.work.charge(first.steps + second.steps);
                 SymbolResult candidate;
-                if (decodeCandidate(candidate, context, cursor, first, second, secondPass)) {
+                if (decodeCandidate(candidate, context, cursor, first, second, pass)) {
                     context.symbols[context.symbolCount] = std::move(candidate);
                     ++context.symbolCount;
-                    if (stopAtFirst || context.symbolCount >= kMaxSymbols) return context.symbolCount;
+                    if (searchOver(context)) return context.symbolCount;
                 }
                 crossing = nextCrossing(cursor, image, line.stats);
             }
-            if (stopAtFirst && context.symbolCount > 0) return context.symbolCount;
+            if (searchOver(context)) return context.symbolCount;
         }
         status = countTransitions(image, line);
     }
@@ -221,11 +238,11 @@ int attempt(DecodeContext& context, int direction, int lineIndex, bool secondPas
 }  // namespace
 
 int attemptScanLine(DecodeContext& context, int direction, int lineIndex) {
-    return attempt(context, direction, lineIndex, false);
+    return attempt(context, direction, lineIndex, SearchPass::First);
 }
 
 int attemptScanLineSecondPass(DecodeContext& context, int direction, int lineIndex) {
-    return attempt(context, direction, lineIndex, true);
+    return attempt(context, direction, lineIndex, SearchPass::Second);
 }
 
 void recordRejectedLine(DecodeContext& context, int direction, int lineIndex) {

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "app/decode_driver.h"
-#include "app/diagnostics.h"
+#include "driver/decode_driver.h"
+#include "core/diagnostics.h"
 #include "image/bmp_reader.h"
 #include "image/png_loader.h"
-#include "locate/decode_trace.h"
+#include "driver/decode_trace.h"
 #include "support/search_work.h"
 #include "support/worst_case_pictures.h"
 
@@ -27,9 +27,10 @@ std::unique_ptr<Decoded> decodeMeasured(ImageBuffer image, std::int64_t limit = 
     auto out = std::make_unique<Decoded>();
     auto context = std::make_unique<DecodeContext>();
     context->image = std::move(image);
-    context->attempts = &testing::measuringAttempts(out->work);
+    testing::MeasuringAttempts attempts(out->work);
+    context->attempts = &attempts;
     context->trace = &out->trace;
-    context->searchWorkLimit = limit;
+    context->work.limit = limit;
     CapturingDiagnosticSink sink;
     ScopedDiagnosticSink scoped(sink);
     decodeLoadedImage(out->fields, *context);

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/decode_context.h"
+#include "core/failure.h"
+#include "driver/decode_context.h"
+#include "driver/symbol_corners.h"
 
 namespace ternwick {
 
@@ -28,8 +30,10 @@ struct ResultFields {
     bool decoded = false;               // a symbol was decoded
     std::int32_t symbolSize = 0;        // its modules per side, 0 when none
     std::vector<std::uint8_t> message;  // its whole message
+    std::vector<PicturePoint> corners;  // its four corners (see symbolCorners), empty when none
     double loadMs = 0.0;                // loading the file
     double decodeMs = 0.0;              // everything after loading
+    Failure loadError;                    // why the picture could not be loaded or searched
 };
 
 enum class ImageFileKind { NotAccepted, Png, Bmp };
@@ -38,26 +42,36 @@ enum class ImageFileKind { NotAccepted, Png, Bmp };
 // and only when the path has at least five characters.
 ImageFileKind imageFileKind(const std::string& path);
 
+// Where the decoder's diagnostics go for the whole program: nowhere (the
+// default), standard output with system errors on standard error (as the
+// dialog prints them), or all of them on standard error (as the command,
+// whose standard output carries only results). Called once at program start.
+enum class DiagnosticsTarget { Silent, StandardStreams, StandardError };
+void sendDiagnosticsTo(DiagnosticsTarget target);
+
 // Milliseconds of a monotonic clock; only differences of two readings mean anything.
 std::int32_t tickCount();
 
+// Milliseconds from one tickCount() reading to a later one, also across the
+// counter's wrap.
+std::int32_t elapsedTicks(std::int32_t startTick, std::int32_t endTick);
+
+// A time as the dialog and the command show it, such as "3ms".
+std::string millisecondsText(std::int32_t milliseconds);
+
 // 0 when the path was not accepted (no field changed) or the decode ran
-// through; 1 when the picture could not be loaded or prepared.
+// through; 1 when the picture could not be loaded or searched (loadError says why).
 int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string path);
 
 // The driver's steps after loading, on the picture already in context.image
-// (width, height and pixels set): prefilter, both search passes, the result
-// fields, and the release of the picture. Returns what decodeImageFile returns.
+// (width, height and pixels set): the search, the result fields, and the
+// release of the picture. Returns what decodeImageFile returns.
 // Programs that have a picture in memory call this directly; its pixels must
 // hold width * height * 3 bytes, laid out as the loaders lay them out. A
 // picture no loader would give (no pixels, a dimension of 0 or below, more
 // than kMaxImagePixels pixels) is released and reported like a file that
 // cannot be loaded.
 int decodeLoadedImage(ResultFields& fields, DecodeContext& context);
-
-// Distance between the scan lines of one dimension: 5 % of it, rounded half
-// up; 1 for dimensions below 10 pixels, where that would be 0.
-std::uint32_t scanStep(std::int32_t dimension);
 
 // Name of the encodation scheme announced by a first codeword, or nullptr.
 const char* schemeName(std::uint8_t firstCodeword);

@@ -7,9 +7,9 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
-#include "app/decode_driver.h"
-#include "app/hex_text.h"
-#include "locate/decode_trace.h"
+#include "driver/decode_driver.h"
+#include "core/hex_text.h"
+#include "driver/decode_trace.h"
 
 namespace ternwick {
 namespace {

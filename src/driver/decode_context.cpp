@@ -1,4 +1,4 @@
-#include "app/decode_context.h"
+#include "driver/decode_context.h"
 
 namespace ternwick {
 

@@ -1,4 +1,4 @@
-#include "locate/scan_attempt.h"
+#include "driver/scan_attempt.h"
 
 #include <gtest/gtest.h>
 

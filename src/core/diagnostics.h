@@ -1,6 +1,6 @@
-// The one place the decoder's diagnostic texts go through. By default texts
-// meant for standard output go there and system-error reports go to standard
-// error in the manner of perror; a program (or a test) can redirect them.
+// The one place the decoder's diagnostic texts go through. By default they go
+// nowhere: a program that wants them installs a sink (standard output and
+// standard error, standard error alone, a string, or its own).
 #pragma once
 
 #include <string>
@@ -19,7 +19,16 @@ public:
     virtual void errorText(std::string_view text) = 0;
 };
 
-// Writes to the process's standard output and standard error.
+// Drops everything: the library's default.
+class SilentDiagnosticSink final : public DiagnosticSink {
+public:
+    void write(std::string_view) override {}
+    void systemError(std::string_view) override {}
+    void errorText(std::string_view) override {}
+};
+
+// Writes to the process's standard output and standard error, system errors
+// in the manner of perror.
 class StandardDiagnosticSink final : public DiagnosticSink {
 public:
     void write(std::string_view text) override;
@@ -50,11 +59,11 @@ public:
 };
 
 // The sink in effect on the calling thread: the thread's own override if one is
-// installed, otherwise the process-wide sink.
+// installed, otherwise the process-wide sink (silent unless a program set one).
 DiagnosticSink& diagnostics();
 
-// Installs the process-wide sink (nullptr restores the standard one). Meant to
-// be called once at program start.
+// Installs the process-wide sink (nullptr restores the silent one). Meant to
+// be called once at program start, by a program rather than a library.
 void setDiagnosticSink(DiagnosticSink* sink);
 
 // Routes this thread's diagnostics to a sink for the lifetime of the object.

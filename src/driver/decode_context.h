@@ -1,0 +1,55 @@
+// The whole state of one decode: the stages' shared context, the symbols
+// found so far, the lines the search rejected, and the optional trace. A
+// value of this type belongs to one decode at a time; two decodes with two
+// contexts can run on two threads at once, since the working data of every
+// stage lives here or in the stage's locals.
+#pragma once
+
+#include <cstdint>
+
+#include "locate/search_context.h"
+#include "sample/symbol_result.h"
+
+namespace ternwick {
+
+inline constexpr int kMaxSymbols = 16;
+inline constexpr int kRejectedLineCapacity = 1024;
+
+// Bits of DecodeContext::flags.
+enum DecodeFlag : std::int32_t {
+    StopAtFirstSymbol = 1,
+};
+
+struct DecodeContext;
+
+// The two scan-line attempts the driver calls; each returns the symbol count.
+// The driver reaches them through this object so that a test can substitute
+// its own, with whatever state it needs behind the pointer; a null object
+// means the decoder's own attempts.
+class ScanLineAttempts {
+public:
+    virtual ~ScanLineAttempts() = default;
+    virtual int firstPass(DecodeContext& context, int direction, int lineIndex) = 0;
+    virtual int secondPass(DecodeContext& context, int direction, int lineIndex) = 0;
+};
+
+struct DecodeTrace;
+
+struct DecodeContext : SearchContext {
+    std::int32_t flags = 0;        // DecodeFlag bits
+    std::int32_t symbolCount = 0;
+    SymbolResult symbols[kMaxSymbols];
+    std::int32_t rejectedRows[kRejectedLineCapacity] = {};
+    std::int32_t rejectedRowCount = 0;
+    std::int32_t rejectedColumns[kRejectedLineCapacity] = {};
+    std::int32_t rejectedColumnCount = 0;
+
+    ScanLineAttempts* attempts = nullptr;  // null: the decoder's own
+    DecodeTrace* trace = nullptr;          // filled only when asked for
+};
+
+// Frees the buffers of the first symbolCount symbols, zero-fills those records
+// and sets symbolCount to 0.
+void releaseSymbols(DecodeContext& context);
+
+}  // namespace ternwick

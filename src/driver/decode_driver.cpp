@@ -1,0 +1,151 @@
+#include "driver/decode_driver.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "core/diagnostics.h"
+#include "core/hex_text.h"
+#include "driver/symbol_search.h"
+#include "image/bmp_reader.h"
+#include "image/png_loader.h"
+
+namespace ternwick {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double millisecondsSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+// The fields of a picture that could not be loaded or searched.
+void reportFailure(ResultFields& fields, bool showLoadFailure) {
+    fields.statusText = "Failed!";
+    if (showLoadFailure) fields.asciiText = kLoadFailureText;
+}
+
+// The fields of the first symbol found.
+void reportSymbol(ResultFields& fields, const SymbolResult& symbol, int pictureHeight) {
+    const std::int32_t length = std::clamp(symbol.messageLength, 0, symbol.messageCapacity);
+    if (symbol.codewords && symbol.codewordCount > 0) {
+        if (const char* name = schemeName(symbol.codewords[0])) {
+            fields.statusText = "Success!";
+            fields.schemeText = name;
+        }
+    }
+    const std::int32_t shown = std::min<std::int32_t>(length, kShownMessageBytes);
+    const std::uint8_t* bytes = symbol.message.get();
+    std::string text;
+    for (std::int32_t i = 0; i < shown && bytes[i] != 0; ++i) text += static_cast<char>(bytes[i]);
+    fields.asciiText = text;
+    fields.hexText = hexOf(bytes, static_cast<std::size_t>(shown));
+    fields.decoded = true;
+    if (symbol.sizeIndex >= 0 && symbol.sizeIndex < kSymbolSizeCount) {
+        fields.symbolSize = kSymbolSizes[symbol.sizeIndex].symbolSize;
+    }
+    fields.message.assign(bytes, bytes + length);
+    const std::array<PicturePoint, 4> corners = symbolCorners(symbol, pictureHeight);
+    fields.corners.assign(corners.begin(), corners.end());
+}
+
+}  // namespace
+
+void sendDiagnosticsTo(DiagnosticsTarget target) {
+    static StandardDiagnosticSink standardStreams;
+    static StandardErrorDiagnosticSink standardError;
+    switch (target) {
+        case DiagnosticsTarget::Silent: setDiagnosticSink(nullptr); break;
+        case DiagnosticsTarget::StandardStreams: setDiagnosticSink(&standardStreams); break;
+        case DiagnosticsTarget::StandardError: setDiagnosticSink(&standardError); break;
+    }
+}
+
+std::int32_t tickCount() {
+    const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch());
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(now.count()));
+}
+
+std::int32_t elapsedTicks(std::int32_t startTick, std::int32_t endTick) {
+    // Tick differences wrap around with the counter; unsigned arithmetic keeps them defined.
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(endTick) - static_cast<std::uint32_t>(startTick));
+}
+
+std::string millisecondsText(std::int32_t milliseconds) { return std::to_string(milliseconds) + "ms"; }
+
+const char* schemeName(std::uint8_t firstCodeword) {
+    switch (firstCodeword) {
+        case 224: return "AsciiStd";
+        case 230: return "C40 Latch";
+        case 231: return "Base256 Latch";
+        case 235: return "Upper Shift Latch";
+        case 238: return "X12 Latch";
+        case 239: return "Text Latch";
+        case 240: return "EDIFACT Latch";
+        default: return nullptr;
+    }
+}
+
+ImageFileKind imageFileKind(const std::string& path) {
+    if (path.size() < 5) return ImageFileKind::NotAccepted;
+    std::string tail = path.substr(path.size() - 4);
+    for (char& c : tail) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    if (tail == ".png") return ImageFileKind::Png;
+    if (tail == ".bmp") return ImageFileKind::Bmp;
+    return ImageFileKind::NotAccepted;
+}
+
+int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string path) {
+    const ImageFileKind kind = imageFileKind(path);
+    if (path.size() < 5) return 0;
+
+    context.flags = StopAtFirstSymbol;
+    context.image.height = 0;
+    context.image.width = 0;
+    context.image.pixels.reset();
+    context.image.scale = 1.0f;
+    releaseSymbols(context);
+
+    if (kind == ImageFileKind::NotAccepted) return 0;
+
+    const auto loadStart = Clock::now();
+    const int loaded = kind == ImageFileKind::Png ? loadPngImage(context.image, path, &fields.loadError)
+                                                  : loadBmpImage(context.image, path, &fields.loadError);
+    fields.loadMs = millisecondsSince(loadStart);
+    if (loaded != 1) {
+        reportFailure(fields, true);
+        return 1;
+    }
+    return decodeLoadedImage(fields, context);
+}
+
+int decodeLoadedImage(ResultFields& fields, DecodeContext& context) {
+    const auto decodeStart = Clock::now();
+    fields.startTick = tickCount();
+    context.flags = StopAtFirstSymbol;
+    const Failure searched = searchPicture(context);
+    int status = 0;
+    if (searched.code == FailureKind::InvalidArgument || searched.code == FailureKind::TooLarge) {
+        // Nothing a loader would have accepted.
+        fields.loadError = searched;
+        reportFailure(fields, true);
+        status = 1;
+    } else if (context.symbolCount > 0) {
+        reportSymbol(fields, context.symbols[0], context.image.height);
+        releaseSymbolBuffers(context.symbols[0]);
+    } else {
+        reportFailure(fields, false);
+        fields.schemeText = "";
+        fields.asciiText = "";
+        if (searched.failed()) {
+            fields.loadError = searched;
+            status = 1;
+        }
+    }
+    releaseImage(&context.image);
+    fields.decodeMs = millisecondsSince(decodeStart);
+    return status;
+}
+
+}  // namespace ternwick

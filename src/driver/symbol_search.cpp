@@ -1,0 +1,111 @@
+#include "driver/symbol_search.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "driver/decode_trace.h"
+#include "driver/scan_attempt.h"
+#include "locate/scan_line.h"
+
+namespace ternwick {
+namespace {
+
+class DecoderAttempts final : public ScanLineAttempts {
+public:
+    int firstPass(DecodeContext& context, int direction, int lineIndex) override {
+        return attemptScanLine(context, direction, lineIndex);
+    }
+    int secondPass(DecodeContext& context, int direction, int lineIndex) override {
+        return attemptScanLineSecondPass(context, direction, lineIndex);
+    }
+};
+
+// The schedule's lines: column lines, then (if none yielded a symbol) row lines.
+void scanLines(DecodeContext& context, ScanLineAttempts& attempts, SearchPass pass, std::uint32_t columnStep,
+               std::uint32_t rowStep) {
+    const auto attempt = [&](int direction, std::uint32_t index) {
+        const int line = static_cast<int>(index);
+        return pass == SearchPass::First ? attempts.firstPass(context, direction, line)
+                                         : attempts.secondPass(context, direction, line);
+    };
+    const auto width = static_cast<std::uint32_t>(context.image.width);
+    const auto height = static_cast<std::uint32_t>(context.image.height);
+    if (columnStep < width) {
+        for (std::uint32_t x = columnStep; x < width; x += columnStep) {
+            if (attempt(ScanDirectionUp, x) > 0) return;
+        }
+    }
+    for (std::uint32_t y = rowStep; y < height; y += rowStep) {
+        if (attempt(ScanDirectionRight, y) > 0) return;
+    }
+}
+
+// One search pass, with its own allowance of work.
+void runSchedule(DecodeContext& context, ScanLineAttempts& attempts, SearchPass pass, std::uint32_t columnStep,
+                 std::uint32_t rowStep) {
+    context.work.startPass();
+    scanLines(context, attempts, pass, columnStep, rowStep);
+    if (context.trace != nullptr && context.work.exhausted()) ++context.trace->passesCutShort;
+}
+
+void clearRejectedLines(DecodeContext& context) {
+    std::fill(std::begin(context.rejectedRows), std::end(context.rejectedRows), 0);
+    std::fill(std::begin(context.rejectedColumns), std::end(context.rejectedColumns), 0);
+    context.rejectedRowCount = 0;
+    context.rejectedColumnCount = 0;
+}
+
+}  // namespace
+
+std::uint32_t scanStep(std::int32_t dimension) {
+    // Below 10 pixels the step would be 0; step 1 keeps the schedule finite.
+    const auto step = static_cast<std::uint32_t>(0.05 * static_cast<std::uint32_t>(dimension) + 0.5);
+    return step == 0 ? 1 : step;
+}
+
+Failure searchPicture(DecodeContext& context) {
+    ImageBuffer& image = context.image;
+    releaseSymbols(context);
+    context.outOfMemory = false;
+    const auto pixelCount = static_cast<std::uint64_t>(static_cast<std::uint32_t>(image.width)) *
+                            static_cast<std::uint32_t>(image.height);
+    if (!image.pixels || image.width <= 0 || image.height <= 0) return failure(FailureKind::InvalidArgument);
+    if (pixelCount > kMaxImagePixels) return failure(FailureKind::TooLarge);
+    const std::size_t byteCount = static_cast<std::size_t>(pixelCount) * 3;
+
+    std::unique_ptr<std::uint8_t[]> unfiltered(new (std::nothrow) std::uint8_t[byteCount]);
+    if (!unfiltered) return failure(FailureKind::OutOfMemory);
+    std::memcpy(unfiltered.get(), image.pixels.get(), byteCount);
+    if (medianPrefilter(image) == 0) {
+        image.pixels = std::move(unfiltered);
+        return failure(FailureKind::OutOfMemory);
+    }
+
+    const std::uint32_t columnStep = scanStep(image.width);
+    const std::uint32_t rowStep = scanStep(image.height);
+    image.scale = 1.0f;
+    DecoderAttempts decoderAttempts;
+    ScanLineAttempts& attempts = context.attempts != nullptr ? *context.attempts : decoderAttempts;
+
+    runSchedule(context, attempts, SearchPass::First, columnStep, rowStep);
+
+    // The second pass works on the picture as loaded, at twice the sampling resolution.
+    image.pixels = std::move(unfiltered);
+
+    if (context.symbolCount == 0 && !context.outOfMemory) {
+        image.scale = 2.0f;
+        clearRejectedLines(context);
+        runSchedule(context, attempts, SearchPass::Second, columnStep, rowStep);
+    }
+    image.scale = 1.0f;
+
+    if (context.trace != nullptr) {
+        context.trace->rejectedRows.assign(context.rejectedRows, context.rejectedRows + context.rejectedRowCount);
+        context.trace->rejectedColumns.assign(context.rejectedColumns,
+                                              context.rejectedColumns + context.rejectedColumnCount);
+    }
+    return context.outOfMemory ? failure(FailureKind::OutOfMemory) : Failure{};
+}
+
+}  // namespace ternwick

@@ -1,0 +1,190 @@
+// The public API as a caller sees it: pictures in every pixel format, where
+// the symbol lies, and what comes back for bad input.
+#include "ternwick/ternwick.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/picture_files.h"
+#include "support/symbol_writer.h"
+
+namespace ternwick {
+namespace {
+
+constexpr const char* kText = "TERNWICK 2026";
+
+// A top-down picture of the given format and padding from a rendered symbol.
+struct CallerPicture {
+    std::vector<std::uint8_t> bytes;
+    ImageView view;
+};
+
+CallerPicture callerPicture(const ImageBuffer& image, PixelFormat format, int padding) {
+    const int pixelBytes = bytesPerPixel(format);
+    const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(image.width) * pixelBytes + padding;
+    CallerPicture out;
+    out.bytes.assign(static_cast<std::size_t>(stride) * image.height, 0xEE);
+    for (int y = 0; y < image.height; ++y) {
+        for (int x = 0; x < image.width; ++x) {
+            const std::uint8_t grey = greyAt(image, x, image.height - 1 - y);
+            std::uint8_t* p = out.bytes.data() + y * stride + x * pixelBytes;
+            for (int c = 0; c < pixelBytes; ++c) p[c] = grey;
+            if (pixelBytes == 4) p[format == PixelFormat::RGBA ? 3 : 0] = 0x7F;  // alpha, ignored
+            if (format == PixelFormat::BGRA) p[3] = grey, p[0] = grey;
+        }
+    }
+    out.view = {out.bytes.data(), image.width, image.height, stride, format};
+    return out;
+}
+
+// The drawn corner of the symbol in the API's picture coordinates.
+Point drawnCorner(const ::ternwick::testing::RenderedSymbol& rendered, double X, double Y) {
+    const Vector2 p = rendered.toImage(X, Y);
+    return {p.x + 0.5, rendered.image.height - 0.5 - p.y};
+}
+
+TEST(SymbolReader, EveryPixelFormatAndStrideGivesTheSameSymbol) {
+    ::ternwick::testing::RenderOptions options;
+    options.rotationDegrees = 12;
+    const auto rendered = ::ternwick::testing::renderText(kText, 16, options);
+    std::vector<Symbol> found;
+    for (const PixelFormat format :
+         {PixelFormat::Grey, PixelFormat::RGB, PixelFormat::BGR, PixelFormat::RGBA, PixelFormat::BGRA}) {
+        for (const int padding : {0, 3, 64}) {
+            const CallerPicture picture = callerPicture(rendered.image, format, padding);
+            const ReadResult result = readSymbols(picture.view);
+            ASSERT_FALSE(result.error) << result.error.reason;
+            ASSERT_EQ(result.symbols.size(), 1u) << static_cast<int>(format) << " padding " << padding;
+            found.push_back(result.symbols[0]);
+        }
+    }
+    for (const Symbol& symbol : found) {
+        EXPECT_EQ(std::string(symbol.bytes.begin(), symbol.bytes.end()), kText);
+        EXPECT_EQ(symbol.rows, 16);
+        EXPECT_EQ(symbol.columns, 16);
+        EXPECT_EQ(symbol.pass, 1);
+        for (std::size_t i = 0; i < 4; ++i) {
+            EXPECT_EQ(symbol.corners[i].x, found[0].corners[i].x);
+            EXPECT_EQ(symbol.corners[i].y, found[0].corners[i].y);
+        }
+    }
+}
+
+TEST(SymbolReader, CornersLieOnTheDrawnSymbolAtAnyTurn) {
+    for (const bool secondPass : {false, true}) {
+        for (const double degrees : {0.0, 30.0, 90.0, 200.0}) {
+            ::ternwick::testing::RenderOptions options;
+            options.rotationDegrees = degrees;
+            options.moduleSize = 6;
+            if (secondPass) {
+                // A strong illumination gradient leaves the symbol to the second pass.
+                options.darkLevel = 20;
+                options.lightLevel = 120;
+                options.illuminationGradient = 124;
+            }
+            const int size = 24;
+            const auto rendered = ::ternwick::testing::renderText(kText, size, options);
+            const CallerPicture picture = callerPicture(rendered.image, PixelFormat::Grey, 0);
+            const ReadResult result = readSymbols(picture.view);
+            if (secondPass && result.symbols.empty()) continue;  // not every turn reaches the second pass's reach
+            ASSERT_EQ(result.symbols.size(), 1u) << degrees;
+            const Symbol& symbol = result.symbols[0];
+            const Point drawn[4] = {drawnCorner(rendered, 0, size), drawnCorner(rendered, size, size),
+                                    drawnCorner(rendered, size, 0), drawnCorner(rendered, 0, 0)};
+            // The first pass places every corner within a pixel; the second,
+            // under a strong gradient, within a module.
+            const double tolerance = symbol.pass == 1 ? 1.0 : options.moduleSize;
+            for (int i = 0; i < 4; ++i) {
+                EXPECT_NEAR(symbol.corners[i].x, drawn[i].x, tolerance) << degrees << " corner " << i;
+                EXPECT_NEAR(symbol.corners[i].y, drawn[i].y, tolerance) << degrees << " corner " << i;
+            }
+        }
+    }
+}
+
+TEST(SymbolReader, BadPicturesAndOptionsAreRefusedWithAReason) {
+    std::vector<std::uint8_t> pixels(64 * 64, 128);
+    struct Case {
+        const char* what;
+        ImageView view;
+        ReaderOptions options;
+        ErrorCode expected;
+    };
+    ReaderOptions none;
+    none.maxSymbols = 0;
+    const Case cases[] = {
+        {"null pixels", {nullptr, 64, 64, 64, PixelFormat::Grey}, {}, ErrorCode::InvalidArgument},
+        {"zero width", {pixels.data(), 0, 64, 64, PixelFormat::Grey}, {}, ErrorCode::InvalidArgument},
+        {"negative height", {pixels.data(), 64, -1, 64, PixelFormat::Grey}, {}, ErrorCode::InvalidArgument},
+        {"short stride", {pixels.data(), 64, 64, 63, PixelFormat::Grey}, {}, ErrorCode::InvalidArgument},
+        {"stride short of RGB", {pixels.data(), 30, 30, 64, PixelFormat::RGB}, {}, ErrorCode::InvalidArgument},
+        {"too large", {pixels.data(), 1 << 14, 1 << 13, 1 << 14, PixelFormat::Grey}, {}, ErrorCode::TooLarge},
+        {"no symbols asked for", {pixels.data(), 64, 64, 64, PixelFormat::Grey}, none, ErrorCode::InvalidArgument},
+    };
+    for (const Case& c : cases) {
+        const ReadResult result = readSymbols(c.view, c.options);
+        EXPECT_EQ(result.error.code, c.expected) << c.what;
+        EXPECT_FALSE(result.error.reason.empty()) << c.what;
+        EXPECT_TRUE(result.symbols.empty()) << c.what;
+    }
+    const ReadResult blank = readSymbols({pixels.data(), 64, 64, 64, PixelFormat::Grey});
+    EXPECT_FALSE(blank.error);
+    EXPECT_TRUE(blank.symbols.empty());
+}
+
+TEST(SymbolReader, DiagnosticsReachOnlyTheCallersFunction) {
+    const auto rendered = ::ternwick::testing::renderText(kText, 16, {});
+    const CallerPicture picture = callerPicture(rendered.image, PixelFormat::Grey, 0);
+    std::string seen;
+    ReaderOptions options;
+    options.diagnostics = [&](std::string_view text) { seen += text; };
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(readSymbols(picture.view).symbols.size(), 1u);
+    EXPECT_EQ(readSymbols(picture.view, options).symbols.size(), 1u);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
+TEST(PictureLoading, LoadsByContentAndSaysWhyNot) {
+    const std::string dir = ::ternwick::testing::scratchDirectory();
+    const auto rendered = ::ternwick::testing::renderText(kText, 16, {});
+    // A PNG under a BMP name still loads: the first bytes decide.
+    ::ternwick::testing::writeFile(dir + "/png-named.bmp", ::ternwick::testing::greyImageToPng(rendered.image));
+    ::ternwick::testing::writeFile(dir + "/text.png", {'h', 'e', 'l', 'l', 'o'});
+    ::ternwick::testing::writeFile(dir + "/cut.png", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0});
+    std::filesystem::create_directories(dir + "/folder.png");
+    const LoadResult loaded = loadPicture(dir + "/png-named.bmp");
+    ASSERT_TRUE(loaded) << loaded.error.reason;
+    EXPECT_EQ(loaded.picture.width, rendered.image.width);
+    const ReadResult read = readSymbols(loaded.picture.view());
+    ASSERT_EQ(read.symbols.size(), 1u);
+    EXPECT_EQ(std::string(read.symbols[0].bytes.begin(), read.symbols[0].bytes.end()), kText);
+
+    struct Case {
+        std::string path;
+        ErrorCode expected;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {dir + "/missing.png", ErrorCode::FileNotFound, "no such file"},
+        {dir + "/folder.png", ErrorCode::NotARegularFile, "is a directory"},
+        {dir + "/text.png", ErrorCode::UnsupportedFormat, "not a PNG or BMP picture"},
+        {dir + "/cut.png", ErrorCode::Truncated, "truncated PNG data"},
+    };
+    for (const Case& c : cases) {
+        const LoadResult result = loadPicture(c.path);
+        EXPECT_EQ(result.error.code, c.expected) << c.path;
+        EXPECT_EQ(result.error.reason, c.reason) << c.path;
+    }
+    const std::vector<std::uint8_t> bytes = ::ternwick::testing::greyImageToPng(rendered.image);
+    EXPECT_TRUE(loadPictureMemory(bytes.data(), bytes.size()));
+    EXPECT_EQ(loadPictureMemory(nullptr, 4).error.code, ErrorCode::InvalidArgument);
+}
+
+}  // namespace
+}  // namespace ternwick
