@@ -10,6 +10,7 @@
 #include "driver/decode_driver.h"
 #include "core/hex_text.h"
 #include "driver/decode_trace.h"
+#include "support/decode_run.h"
 
 namespace ternwick {
 namespace {
@@ -81,12 +82,10 @@ TEST_P(ReferenceTrace, EveryStageMatchesTheRecordedValues) {
     const json reference = json::parse(jsonFile);
     const std::string picture = base + (std::string(GetParam()).find("grey24") != std::string::npos ? ".bmp" : ".png");
 
-    DecodeTrace trace;
-    auto context = std::make_unique<DecodeContext>();
-    context->trace = &trace;
-    ResultFields fields;
-    ASSERT_EQ(decodeImageFile(fields, *context, picture), 0);
-    releaseSymbols(*context);
+    const auto run = testing::decodeFileOnce(picture, true);
+    ASSERT_EQ(run->result, 0);
+    const ResultFields& fields = run->fields;
+    const DecodeTrace& trace = run->trace;
 
     EXPECT_EQ(fields.statusText, reference["status"].get<std::string>());
     EXPECT_EQ(fields.schemeText, reference["scheme"].get<std::string>());
