@@ -75,7 +75,7 @@ nlohmann::ordered_json traceJson(const DecodeTrace& trace) {
     const CandidateTrace& c = trace.candidate;
     Json j;
     j["pass"] = c.pass;
-    j["line"] = Json::array({c.direction == 1 ? "col" : "row", c.lineIndex});
+    j["line"] = Json::array({onColumnLine(c) ? "col" : "row", c.lineIndex});
     j["seed_across"] = number(c.seedAcross);
     j["attempt"] = c.attempt;
     j["levels"] = Json{{"minLevel", number(c.levels.minLevel)},
@@ -139,7 +139,7 @@ std::string formatTraceText(const DecodeTrace& trace) {
     }
     const CandidateTrace& c = trace.candidate;
     add("%s candidate, pass %d%s, %s line %d, crossing at %.4f", trace.decodedPass > 0 ? "decoded" : "last",
-        c.pass, c.attempt == 2 ? " (thresholded retry)" : "", c.direction == 1 ? "column" : "row", c.lineIndex,
+        c.pass, c.attempt == 2 ? " (thresholded retry)" : "", onColumnLine(c) ? "column" : "row", c.lineIndex,
         static_cast<double>(c.seedAcross));
     add("levels min %.4f mid %.4f max %.4f, base %.1f sign %+.0f", double{c.levels.minLevel}, double{c.levels.midLevel},
         double{c.levels.maxLevel}, double{c.levels.baseValue}, double{c.levels.sign});

@@ -16,7 +16,7 @@ namespace ternwick {
 // One candidate symbol, from its crossing to the outcome of its last stage.
 struct CandidateTrace {
     int pass = 0;             // 1 or 2
-    int direction = 0;        // 1: column line (index x), 8: row line (index y)
+    int direction = 0;        // ScanDirectionUp: column line (index x); ScanDirectionRight: row line (index y)
     int lineIndex = 0;
     float seedAcross = 0.0f;  // current + fraction of the crossing
     int attempt = 1;          // 2 for the second pass's thresholded retry
@@ -40,6 +40,9 @@ struct CandidateTrace {
     std::string failedStage;  // empty when the candidate decoded
     std::vector<std::uint8_t> message;
 };
+
+// Whether the candidate's scan line is a column line (its index an x).
+inline bool onColumnLine(const CandidateTrace& candidate) { return candidate.direction == ScanDirectionUp; }
 
 struct DecodeTrace {
     // The candidate that decoded, or else the last one that got past the finder.

@@ -102,7 +102,7 @@ TEST_P(ReferenceTrace, EveryStageMatchesTheRecordedValues) {
     const json& e = reference["trace"][0];
     Comparison compare;
     EXPECT_EQ(c.pass, e["pass"].get<int>());
-    EXPECT_EQ(c.direction == 1 ? "col" : "row", e["line"][0].get<std::string>());
+    EXPECT_EQ(onColumnLine(c) ? "col" : "row", e["line"][0].get<std::string>());
     EXPECT_EQ(c.lineIndex, e["line"][1].get<int>());
     compare.number(c.seedAcross, e["seed_across"], "seed_across");
     EXPECT_EQ(c.attempt, e["attempt"].get<int>());
