@@ -4,7 +4,10 @@ namespace ternwick {
 
 void releaseSymbols(DecodeContext& context) {
     const int count = context.symbolCount < kMaxSymbols ? context.symbolCount : kMaxSymbols;
-    for (int i = 0; i < count; ++i) releaseSymbolBuffers(context.symbols[i]);
+    for (int i = 0; i < count; ++i) {
+        releaseSymbolBuffers(context.symbols[i]);
+        context.messages[i] = MessageInfo{};
+    }
     context.symbolCount = 0;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "locate/search_context.h"
+#include "message/message_info.h"
 #include "sample/symbol_result.h"
 
 namespace ternwick {
@@ -39,6 +40,7 @@ struct DecodeContext : SearchContext {
     std::int32_t flags = 0;        // DecodeFlag bits
     std::int32_t symbolCount = 0;
     SymbolResult symbols[kMaxSymbols];
+    MessageInfo messages[kMaxSymbols];  // what each symbol says about its message
     std::int32_t rejectedRows[kRejectedLineCapacity] = {};
     std::int32_t rejectedRowCount = 0;
     std::int32_t rejectedColumns[kRejectedLineCapacity] = {};
@@ -48,8 +50,8 @@ struct DecodeContext : SearchContext {
     DecodeTrace* trace = nullptr;          // filled only when asked for
 };
 
-// Frees the buffers of the first symbolCount symbols, zero-fills those records
-// and sets symbolCount to 0.
+// Frees the buffers of the first symbolCount symbols, zero-fills those records,
+// clears their message metadata and sets symbolCount to 0.
 void releaseSymbols(DecodeContext& context);
 
 }  // namespace ternwick

@@ -9,6 +9,7 @@
 #include "driver/symbol_search.h"
 #include "image/bmp_reader.h"
 #include "image/png_loader.h"
+#include "message/gs1_element_strings.h"
 
 namespace ternwick {
 namespace {
@@ -26,7 +27,7 @@ void reportFailure(ResultFields& fields, bool showLoadFailure) {
 }
 
 // The fields of the first symbol found.
-void reportSymbol(ResultFields& fields, const SymbolResult& symbol, int pictureHeight) {
+void reportSymbol(ResultFields& fields, const SymbolResult& symbol, const MessageInfo& info, int pictureHeight) {
     const std::int32_t length = std::clamp(symbol.messageLength, 0, symbol.messageCapacity);
     if (symbol.codewords && symbol.codewordCount > 0) {
         if (const char* name = schemeName(symbol.codewords[0])) {
@@ -45,6 +46,8 @@ void reportSymbol(ResultFields& fields, const SymbolResult& symbol, int pictureH
         fields.symbolSize = kSymbolSizes[symbol.sizeIndex].symbolSize;
     }
     fields.message.assign(bytes, bytes + length);
+    fields.messageInfo = info;
+    fields.gs1Hri = gs1HumanReadableOf(info, bytes, length);
     const std::array<PicturePoint, 4> corners = symbolCorners(symbol, pictureHeight);
     fields.corners.assign(corners.begin(), corners.end());
 }
@@ -111,7 +114,7 @@ int decodePicture(ResultFields& fields, DecodeContext& context) {
         reportFailure(fields, true);
         status = 1;
     } else if (context.symbolCount > 0) {
-        reportSymbol(fields, context.symbols[0], context.image.height);
+        reportSymbol(fields, context.symbols[0], context.messages[0], context.image.height);
         releaseSymbolBuffers(context.symbols[0]);
     } else {
         reportFailure(fields, false);

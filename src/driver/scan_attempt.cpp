@@ -128,9 +128,10 @@ bool locateCandidate(SymbolResult& candidate, DecodeContext& context, const Edge
 }
 
 // The chain from the finder to the decoded message for one crossing. True
-// when the candidate decoded; its record then holds the symbol.
-bool decodeCandidate(SymbolResult& candidate, DecodeContext& context, const CrossingCursor& cursor,
-                     const EdgeTrace& first, const EdgeTrace& second, SearchPass pass) {
+// when the candidate decoded; its record then holds the symbol, and message
+// what the symbol says about its message.
+bool decodeCandidate(SymbolResult& candidate, MessageInfo& message, DecodeContext& context,
+                     const CrossingCursor& cursor, const EdgeTrace& first, const EdgeTrace& second, SearchPass pass) {
     const bool secondPass = pass == SearchPass::Second;
     CandidateRecorder recorder(context, pass, cursor);
     const int direction = cursor.direction;
@@ -181,7 +182,7 @@ bool decodeCandidate(SymbolResult& candidate, DecodeContext& context, const Cros
         }
     }
     candidate.pass = static_cast<std::int32_t>(pass);
-    decodeCodewords(candidate);
+    message = decodeCodewords(candidate);
     recorder.decoded(candidate);
     return true;
 }
@@ -221,8 +222,10 @@ int attempt(DecodeContext& context, int direction, int lineIndex, SearchPass pas
                 traceEdgeLines(second, image);
                 context.work.charge(first.steps + second.steps);
                 SymbolResult candidate;
-                if (decodeCandidate(candidate, context, cursor, first, second, pass)) {
+                MessageInfo message;
+                if (decodeCandidate(candidate, message, context, cursor, first, second, pass)) {
                     context.symbols[context.symbolCount] = std::move(candidate);
+                    context.messages[context.symbolCount] = std::move(message);
                     ++context.symbolCount;
                     if (searchOver(context)) return context.symbolCount;
                 }
