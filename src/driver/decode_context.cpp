@@ -1,6 +1,13 @@
 #include "driver/decode_context.h"
 
+#include "driver/scan_attempt.h"
+
 namespace ternwick {
+
+int ScanLineAttempts::furtherPass(DecodeContext& context, int chain, int direction, int lineIndex) {
+    return chain == static_cast<int>(SearchPass::First) ? attemptScanLine(context, direction, lineIndex)
+                                                        : attemptScanLineSecondPass(context, direction, lineIndex);
+}
 
 void releaseSymbols(DecodeContext& context) {
     const int count = context.symbolCount < kMaxSymbols ? context.symbolCount : kMaxSymbols;
