@@ -85,6 +85,33 @@ tsan: deps
 	cmake --build $(TSAN_DIR) -j $(JOBS) --target ternwick_concurrency_test
 	TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 ./$(TSAN_DIR)/tests/ternwick_concurrency_test
 
+# The dialog's program test (the file-open dialog, Enter at start, the
+# command-line file) GUI_REPEAT times in a row, in a release build and in the
+# sanitizer build, on Qt's offscreen platform and on an X server (Xvfb).
+GUI_REPEAT ?= 20
+GUI_REPEAT_PACKAGES := xvfb xauth
+GUI_RELEASE_DIR := build/gui-release
+GUI_REPEAT_TARGET := ternwick_gui_decoder_app_test
+.PHONY: test-gui-repeat
+GUI_SANITIZER_ENV := \
+  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:suppressions=$(CURDIR)/tests/gui/asan_suppressions.txt \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/gui/leak_suppressions.txt:print_suppressions=0
+
+test-gui-repeat: deps
+	$(call install_missing,$(GUI_REPEAT_PACKAGES))
+	cmake -S . -B $(GUI_RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DTERNWICK_BENCH=OFF
+	cmake --build $(GUI_RELEASE_DIR) -j $(JOBS) --target $(GUI_REPEAT_TARGET)
+	cmake -S . -B $(TEST_DIR) -DCMAKE_BUILD_TYPE=Debug -DTERNWICK_SANITIZE=ON -DTERNWICK_BENCH=OFF $(PYTHON_FLAGS)
+	cmake --build $(TEST_DIR) -j $(JOBS) --target $(GUI_REPEAT_TARGET)
+	@status=0; for dir in $(GUI_RELEASE_DIR) $(TEST_DIR); do \
+	  program=$$dir/tests/gui/$(GUI_REPEAT_TARGET); \
+	  env $(GUI_SANITIZER_ENV) QT_QPA_PLATFORM=offscreen \
+	    tests/gui/repeat_test.sh $$program $(GUI_REPEAT) "$$dir, offscreen" || status=1; \
+	  xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" env $(GUI_SANITIZER_ENV) QT_QPA_PLATFORM=xcb \
+	    tests/gui/repeat_test.sh $$program $(GUI_REPEAT) "$$dir, Xvfb" || status=1; \
+	done; exit $$status
+
 # Benchmarks and the decode-rate program, in a release build of their own.
 bench: deps
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DTERNWICK_TESTS=OFF -DTERNWICK_GUI=OFF -DTERNWICK_BENCH=ON
