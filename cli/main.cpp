@@ -14,10 +14,16 @@ int main(int argc, char** argv) {
     std::vector<std::string> files;
     bool json = false;
     bool trace = false;
+    int maxSymbols = 1;
+    bool allSymbols = false;
     app.add_option("files", files, "BMP or PNG pictures to decode")->required();
     app.add_flag("--json", json, "print one JSON object per file and line");
     app.add_flag("--trace", trace,
                  "also show how the decode went: the candidate that decoded, or else the last one past the finder");
+    app.add_option("--max-symbols", maxSymbols, "read up to N distinct symbols from each picture (default 1)")
+        ->check(CLI::Range(1, ternwick::kSymbolCap));
+    app.add_flag("--all", allSymbols, "read every symbol in each picture (up to " +
+                                          std::to_string(ternwick::kSymbolCap) + ")");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -27,20 +33,17 @@ int main(int argc, char** argv) {
 
     // Standard output carries only results; the decoder's diagnostics go to standard error.
     ternwick::sendDiagnosticsTo(ternwick::DiagnosticsTarget::StandardError);
+    if (allSymbols) maxSymbols = ternwick::kSymbolCap;
 
     std::vector<ternwick::FileOutcome> outcomes;
     for (const std::string& file : files) {
-        const ternwick::FileReport report = ternwick::decodeFileForReport(file, trace);
+        const ternwick::FileReport report = ternwick::decodeFileForReport(file, trace, maxSymbols);
         outcomes.push_back(report.outcome);
         if (report.outcome == ternwick::FileOutcome::NameNotAccepted) {
             std::cerr << "ternwick: " << ternwick::escapeBytes(file)
                       << ": not accepted (the name must end in .png or .bmp)\n";
         }
-        if (json) {
-            std::cout << ternwick::reportJson(report).dump() << "\n";
-        } else {
-            std::cout << ternwick::formatReportText(report);
-        }
+        std::cout << ternwick::formatReport(report, json);
         std::cout.flush();
     }
     return ternwick::exitStatusFor(outcomes);

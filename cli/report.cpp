@@ -8,15 +8,16 @@
 
 namespace ternwick {
 
-FileReport decodeFileForReport(const std::string& path, bool withTrace) {
+FileReport decodeFileForReport(const std::string& path, bool withTrace, int maxSymbols) {
     FileReport report;
     report.file = path;
     report.traced = withTrace;
+    report.severalAsked = maxSymbols > 1;
     auto context = std::make_unique<DecodeContext>();
     context->flags = StopAtFirstSymbol;
     if (withTrace) context->trace = &report.trace;
     report.fields.startTick = tickCount();
-    const int result = decodeImageFile(report.fields, *context, path);
+    const int result = decodeImageFile(report.fields, *context, path, maxSymbols);
     releaseSymbols(*context);
     report.timeText = millisecondsText(elapsedTicks(report.fields.startTick, tickCount()));
 
@@ -149,6 +150,36 @@ nlohmann::ordered_json reportJson(const FileReport& report) {
     for (const PicturePoint& p : f.corners) j["corners"].push_back({rounded(p.x), rounded(p.y)});
     if (report.traced) j["trace"] = traceJson(report.trace);
     return j;
+}
+
+std::string formatReport(const FileReport& report, bool json) {
+    if (!report.severalAsked || !report.fields.decoded) {
+        return json ? reportJson(report).dump() + "\n" : formatReportText(report);
+    }
+    // One report per symbol: the file's own, then one for each further symbol.
+    std::vector<FileReport> symbols(1 + report.fields.furtherSymbols.size(), report);
+    for (FileReport& symbol : symbols) symbol.fields.furtherSymbols.clear();
+    for (std::size_t i = 1; i < symbols.size(); ++i) {
+        symbols[i].fields = report.fields.furtherSymbols[i - 1];
+        symbols[i].fields.loadMs = report.fields.loadMs;
+        symbols[i].fields.decodeMs = report.fields.decodeMs;
+        symbols[i].traced = false;
+    }
+    std::string out;
+    for (std::size_t i = 0; i < symbols.size(); ++i) {
+        if (json) {
+            nlohmann::ordered_json line = reportJson(symbols[i]);
+            line["index"] = i;
+            out += line.dump() + "\n";
+            continue;
+        }
+        std::string block = formatReportText(symbols[i]);
+        const std::size_t fileLine = block.find('\n') + 1;
+        const std::string heading =
+            "  Symbol:  " + std::to_string(i + 1) + " of " + std::to_string(symbols.size()) + "\n";
+        out += (i == 0 ? block.substr(0, fileLine) : "") + heading + block.substr(fileLine);
+    }
+    return out;
 }
 
 int exitStatusFor(const std::vector<FileOutcome>& outcomes) {

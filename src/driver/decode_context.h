@@ -6,18 +6,25 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "locate/search_context.h"
 #include "sample/symbol_result.h"
 
 namespace ternwick {
 
+// Symbol records a context holds unless its symbolLimit says otherwise.
 inline constexpr int kMaxSymbols = 16;
 inline constexpr int kRejectedLineCapacity = 1024;
 
 // Bits of DecodeContext::flags.
 enum DecodeFlag : std::int32_t {
     StopAtFirstSymbol = 1,
+    // Every distinct symbol up to symbolLimit: the schedule runs on after a
+    // line that yields and the second pass runs after the first, a symbol
+    // found again is dropped, and crossings inside a symbol already decoded
+    // are passed over.
+    AllSymbols = 2,
 };
 
 struct DecodeContext;
@@ -38,7 +45,9 @@ struct DecodeTrace;
 struct DecodeContext : SearchContext {
     std::int32_t flags = 0;        // DecodeFlag bits
     std::int32_t symbolCount = 0;
-    SymbolResult symbols[kMaxSymbols];
+    std::int32_t symbolLimit = kMaxSymbols;  // the search stops once it holds this many
+    // The first kMaxSymbols records are always there; storeSymbol adds more.
+    std::vector<SymbolResult> symbols = std::vector<SymbolResult>(kMaxSymbols);
     std::int32_t rejectedRows[kRejectedLineCapacity] = {};
     std::int32_t rejectedRowCount = 0;
     std::int32_t rejectedColumns[kRejectedLineCapacity] = {};
@@ -51,5 +60,9 @@ struct DecodeContext : SearchContext {
 // Frees the buffers of the first symbolCount symbols, zero-fills those records
 // and sets symbolCount to 0.
 void releaseSymbols(DecodeContext& context);
+
+// Moves a decoded symbol into the next record, adding one when needed, and
+// counts it.
+void storeSymbol(DecodeContext& context, SymbolResult&& symbol);
 
 }  // namespace ternwick

@@ -40,9 +40,7 @@ void reportSymbol(ResultFields& fields, const SymbolResult& symbol, int pictureH
     fields.asciiText = text;
     fields.hexText = hexOf(bytes, static_cast<std::size_t>(shown));
     fields.decoded = true;
-    if (symbol.sizeIndex >= 0 && symbol.sizeIndex < kSymbolSizeCount) {
-        fields.symbolSize = kSymbolSizes[symbol.sizeIndex].symbolSize;
-    }
+    fields.symbolSize = symbolRows(symbol);
     fields.message.assign(bytes, bytes + length);
     const std::array<PicturePoint, 4> corners = symbolCorners(symbol, pictureHeight);
     fields.corners.assign(corners.begin(), corners.end());
@@ -96,7 +94,7 @@ ImageFileKind imageFileKind(const std::string& path) {
     return ImageFileKind::NotAccepted;
 }
 
-int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string path) {
+int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string path, int maxSymbols) {
     const ImageFileKind kind = imageFileKind(path);
     if (path.size() < 5) return 0;
 
@@ -117,13 +115,17 @@ int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string pa
         reportFailure(fields, true);
         return 1;
     }
-    return decodeLoadedImage(fields, context);
+    return decodeLoadedImage(fields, context, maxSymbols);
 }
 
-int decodeLoadedImage(ResultFields& fields, DecodeContext& context) {
+int decodeLoadedImage(ResultFields& fields, DecodeContext& context, int maxSymbols) {
     const auto decodeStart = Clock::now();
     fields.startTick = tickCount();
     context.flags = StopAtFirstSymbol;
+    if (maxSymbols > 1) {
+        context.flags = AllSymbols;
+        context.symbolLimit = maxSymbols;
+    }
     const Failure searched = searchPicture(context);
     int status = 0;
     if (searched.code == FailureKind::InvalidArgument || searched.code == FailureKind::TooLarge) {
@@ -134,6 +136,12 @@ int decodeLoadedImage(ResultFields& fields, DecodeContext& context) {
     } else if (context.symbolCount > 0) {
         reportSymbol(fields, context.symbols[0], context.image.height);
         releaseSymbolBuffers(context.symbols[0]);
+        for (std::int32_t i = 1; i < context.symbolCount; ++i) {
+            SymbolResult& further = context.symbols[static_cast<std::size_t>(i)];
+            fields.furtherSymbols.emplace_back();
+            reportSymbol(fields.furtherSymbols.back(), further, context.image.height);
+            releaseSymbolBuffers(further);
+        }
     } else {
         reportFailure(fields, false);
         fields.schemeText = "";

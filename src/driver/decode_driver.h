@@ -34,6 +34,10 @@ struct ResultFields {
     double loadMs = 0.0;                // loading the file
     double decodeMs = 0.0;              // everything after loading
     Failure loadError;                    // why the picture could not be loaded or searched
+    // A decode asked for more than one symbol: the fields of the second and
+    // later symbols, in the order the search found them (their own
+    // furtherSymbols empty).
+    std::vector<ResultFields> furtherSymbols;
 };
 
 enum class ImageFileKind { NotAccepted, Png, Bmp };
@@ -61,7 +65,8 @@ std::string millisecondsText(std::int32_t milliseconds);
 
 // 0 when the path was not accepted (no field changed) or the decode ran
 // through; 1 when the picture could not be loaded or searched (loadError says why).
-int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string path);
+// maxSymbols above 1 searches for every distinct symbol, up to that many.
+int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string path, int maxSymbols = 1);
 
 // The driver's steps after loading, on the picture already in context.image
 // (width, height and pixels set): the search, the result fields, and the
@@ -71,7 +76,7 @@ int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string pa
 // picture no loader would give (no pixels, a dimension of 0 or below, more
 // than kMaxImagePixels pixels) is released and reported like a file that
 // cannot be loaded.
-int decodeLoadedImage(ResultFields& fields, DecodeContext& context);
+int decodeLoadedImage(ResultFields& fields, DecodeContext& context, int maxSymbols = 1);
 
 // Name of the encodation scheme announced by a first codeword, or nullptr.
 const char* schemeName(std::uint8_t firstCodeword);

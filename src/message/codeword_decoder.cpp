@@ -19,7 +19,7 @@ public:
     explicit CodewordDecoder(SymbolResult& symbol)
         : symbol_(symbol),
           codewords_(symbol.codewords.get()),
-          end_(kSymbolSizes[static_cast<std::size_t>(symbol.sizeIndex)].dataCodewords) {}
+          end_(kSymbolShapes[static_cast<std::size_t>(symbol.sizeIndex)].dataCodewords) {}
 
     void run() {
         Mode mode = Mode::Ascii;
@@ -199,8 +199,8 @@ private:
 }  // namespace
 
 void decodeCodewords(SymbolResult& symbol) {
-    if (symbol.sizeIndex < 0 || symbol.sizeIndex >= kSymbolSizeCount || !symbol.codewords || !symbol.message) return;
-    if (symbol.codewordCount < kSymbolSizes[static_cast<std::size_t>(symbol.sizeIndex)].dataCodewords) return;
+    if (symbol.sizeIndex < 0 || symbol.sizeIndex >= kSymbolShapeCount || !symbol.codewords || !symbol.message) return;
+    if (symbol.codewordCount < kSymbolShapes[static_cast<std::size_t>(symbol.sizeIndex)].dataCodewords) return;
     CodewordDecoder(symbol).run();
 }
 

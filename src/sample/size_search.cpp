@@ -1,6 +1,8 @@
 #include "sample/size_search.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <new>
 
 #include "core/checked_convert.h"
@@ -63,17 +65,18 @@ int searchAround(SymbolResult& symbol, SearchContext& context, int base, SizeSea
 }  // namespace
 
 int checkBorderPattern(const SymbolResult& symbol, const SearchContext& context, BorderCheckRecord* record) {
-    const int S = symbol.mappingRows + 2;
+    const int Sy = symbol.mappingRows + 2;
+    const int Sx = symbol.mappingCols + 2;
     const double width = static_cast<std::uint32_t>(context.image.width);
     const double height = static_cast<std::uint32_t>(context.image.height);
     int outside = 0;
     int mismatches = 0;
     int passed = 0;
     bool gaveUp = false;
-    for (int k = S - 1; k >= 0 && !gaveUp; --k) {
-        for (int l = S - 1; l >= 0; --l) {
-            if (k != 0 && k != S - 1 && l != 0 && l != S - 1) continue;
-            const Vector2 p = squareToImage(symbol, 100.0 * (l + 0.5) / S, 100.0 * (k + 0.5) / S);
+    for (int k = Sy - 1; k >= 0 && !gaveUp; --k) {
+        for (int l = Sx - 1; l >= 0; --l) {
+            if (k != 0 && k != Sy - 1 && l != 0 && l != Sx - 1) continue;
+            const Vector2 p = squareToImage(symbol, 100.0 * (l + 0.5) / Sx, 100.0 * (k + 0.5) / Sy);
             if (p.x < 0.0 || p.y < 0.0 || p.x > width || p.y > height) {
                 ++outside;
                 continue;
@@ -96,14 +99,14 @@ int checkBorderPattern(const SymbolResult& symbol, const SearchContext& context,
         }
     }
     if (!gaveUp) passed = outside <= (symbol.mappingRows + symbol.mappingCols) / 2 ? 1 : 0;
-    if (record != nullptr) *record = BorderCheckRecord{S, mismatches, outside, passed == 1};
+    if (record != nullptr) *record = BorderCheckRecord{Sy, mismatches, outside, passed == 1, Sx};
     return passed;
 }
 
 bool allocateSymbolBuffers(SymbolResult& symbol) {
     symbol.moduleCount = symbol.mappingRows * symbol.mappingCols;
     symbol.modules.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(symbol.moduleCount)]());
-    const SymbolSize& size = kSymbolSizes[symbol.sizeIndex];
+    const SymbolShape& size = kSymbolShapes[static_cast<std::size_t>(symbol.sizeIndex)];
     symbol.codewordCount = size.dataCodewords + size.eccCodewords;
     symbol.codewords.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(symbol.codewordCount)]());
     symbol.erasures.reset(new (std::nothrow) std::int32_t[static_cast<std::size_t>(symbol.codewordCount)]());
@@ -161,22 +164,80 @@ int fitSymbolSize(SymbolResult& symbol, SearchContext& context, SizeSearchRecord
     return acceptSymbolSize(symbol, context, n) ? 1 : 0;
 }
 
+std::vector<RectangleTry> rectangleTries(int e1, int e2) {
+    std::vector<RectangleTry> tries;
+    const auto near = [](int modules, int estimate) {
+        return std::abs(modules - estimate) <= std::max(6, modules / 6);
+    };
+    for (int index = kFirstRectangularIndex; index < kSymbolShapeCount; ++index) {
+        const SymbolShape& shape = kSymbolShapes[static_cast<std::size_t>(index)];
+        for (const bool mirrored : {false, true}) {
+            const int rows = mirrored ? shape.columns : shape.rows;
+            const int columns = mirrored ? shape.rows : shape.columns;
+            if (near(columns, e1) && near(rows, e2)) tries.push_back({index, mirrored, rows, columns});
+        }
+    }
+    const auto distance = [&](const RectangleTry& t) { return std::abs(t.columns - e1) + std::abs(t.rows - e2); };
+    std::stable_sort(tries.begin(), tries.end(),
+                     [&](const RectangleTry& a, const RectangleTry& b) { return distance(a) < distance(b); });
+    if (tries.size() > kMostRectangleTries) tries.resize(kMostRectangleTries);
+    return tries;
+}
+
+bool acceptRectangle(SymbolResult& symbol, SearchContext& context, const RectangleTry& rectangle) {
+    symbol.sizeIndex = rectangle.sizeIndex;
+    symbol.mirrored = rectangle.mirrored ? 1 : 0;
+    const SymbolShape& shape = kSymbolShapes[static_cast<std::size_t>(rectangle.sizeIndex)];
+    symbol.regionCount = (shape.rows / (shape.regionRows + 2)) * (shape.columns / (shape.regionColumns + 2));
+    const int rowLines = rectangle.mirrored ? alignmentColumns(shape) : alignmentRows(shape);
+    const int columnLines = rectangle.mirrored ? alignmentRows(shape) : alignmentColumns(shape);
+    symbol.mappingRows = rectangle.rows - 2 - rowLines;
+    symbol.mappingCols = rectangle.columns - 2 - columnLines;
+    if (!allocateSymbolBuffers(symbol)) {
+        context.outOfMemory = true;
+        return false;
+    }
+    return true;
+}
+
+bool estimateBothSides(const SymbolResult& symbol, int& e1, int& e2) {
+    float dTop = 0.0f;
+    float dRight = 0.0f;
+    return estimateSymbolSize(symbol, symbol.topPeriodStart, symbol.topPeriodEnd, true, e1, dTop) &&
+           estimateSymbolSize(symbol, symbol.rightPeriodStart, symbol.rightPeriodEnd, false, e2, dRight);
+}
+
+int fitRectangularSize(SymbolResult& symbol, SearchContext& context, SizeSearchRecord* record) {
+    int e1 = 0;
+    int e2 = 0;
+    if (!estimateBothSides(symbol, e1, e2)) return 0;
+    for (const RectangleTry& rectangle : rectangleTries(e1, e2)) {
+        symbol.mappingRows = rectangle.rows - 2;
+        symbol.mappingCols = rectangle.columns - 2;
+        context.work.charge(2 * (rectangle.rows + rectangle.columns));  // the ring's modules
+        BorderCheckRecord check;
+        const int passed = checkBorderPattern(symbol, context, &check);
+        if (record != nullptr) record->tries.push_back(check);
+        if (passed) return acceptRectangle(symbol, context, rectangle) ? 1 : 0;
+    }
+    return 0;
+}
+
 void sampleModules(SymbolResult& symbol, const SearchContext& context) {
     std::fill(symbol.modules.get(), symbol.modules.get() + symbol.moduleCount, std::uint8_t{0});
-    const int lines = alignmentLineCount(symbol.regionCount);
-    const int R = kSymbolSizes[symbol.sizeIndex].regionSize;
-    const int interior = symbol.mappingRows + lines;  // S - 2
-    const int S = interior + 2;
+    const SampledGrid grid = sampledGrid(symbol);
+    const int Sy = grid.rows;
+    const int Sx = grid.columns;
     const double width = static_cast<std::uint32_t>(context.image.width);
     const double height = static_cast<std::uint32_t>(context.image.height);
     int i = 0;
-    for (int r = 0; r < interior; ++r) {
-        if (r % (R + 2) >= R) continue;  // alignment rows
+    for (int r = 0; r < Sy - 2; ++r) {
+        if (r % (grid.regionRows + 2) >= grid.regionRows) continue;  // alignment rows
         int j = 0;
-        for (int q = 0; q < interior; ++q) {
-            if (q % (R + 2) >= R) continue;
+        for (int q = 0; q < Sx - 2; ++q) {
+            if (q % (grid.regionColumns + 2) >= grid.regionColumns) continue;
             std::uint8_t& module = symbol.modules[static_cast<std::size_t>(i) * symbol.mappingCols + j];
-            const Vector2 p = squareToImage(symbol, 100.0 * (q + 1.5) / S, 100.0 - 100.0 * (r + 1.5) / S);
+            const Vector2 p = squareToImage(symbol, 100.0 * (q + 1.5) / Sx, 100.0 - 100.0 * (r + 1.5) / Sy);
             if (p.x < 0.0 || p.y < 0.0 || p.x >= width || p.y >= height) module |= ModuleOutside;
             float grey = 0.0f;
             sampleBilinear(context.image, grey, p.x, p.y);
