@@ -117,16 +117,44 @@ std::int64_t correctionWork(const SymbolResult& symbol) {
     return static_cast<std::int64_t>(symbol.codewordCount) * (size.eccCodewords / size.blockCount) / 8;
 }
 
-// Finder and both sides of a candidate. False at the first stage that fails.
-bool locateCandidate(SymbolResult& candidate, DecodeContext& context, const EdgeTrace& first,
-                     const EdgeTrace& second, CandidateRecorder& recorder, int attempt) {
-    if (buildFinder(candidate, first, second) == 0) return false;
+enum class Located { FinderRefused, SideFailed, Located };
+
+// Finder (elongated: the finder of a rectangle too long for buildFinder) and
+// both sides of a candidate, up to the first stage that fails.
+// finderOnly receives the candidate as the finder leaves it.
+Located locateCandidate(SymbolResult& candidate, DecodeContext& context, const EdgeTrace& first,
+                        const EdgeTrace& second, CandidateRecorder& recorder, int attempt, bool elongated,
+                        Candidate& finderOnly) {
+    const int built = elongated ? buildElongatedFinder(candidate, first, second) : buildFinder(candidate, first, second);
+    if (built == 0) return Located::FinderRefused;
+    finderOnly = candidate;
     recorder.finderAccepted(candidate, first, second, attempt);
-    if (fitTopEdge(candidate, context, recorder.top()) == 0) return false;
+    if (fitTopEdge(candidate, context, recorder.top()) == 0) return Located::SideFailed;
     recorder.topDone(candidate);
-    if (fitRightEdge(candidate, context, recorder.right()) == 0) return false;
+    if (fitRightEdge(candidate, context, recorder.right()) == 0) return Located::SideFailed;
     recorder.rightDone(candidate);
-    return true;
+    return Located::Located;
+}
+
+// The rectangular sizes on the transform the sides' walks refined and, as
+// the walks along a rectangle's short side can go astray, on the finder's
+// own, with its legs followed to their ends and as it was.
+int fitRectangle(SymbolResult& candidate, DecodeContext& context, const Candidate& finderOnly,
+                 SizeSearchRecord* record, int (*fit)(SymbolResult&, SearchContext&, SizeSearchRecord*)) {
+    if (fit(candidate, context, record) == 1) return 1;
+    const auto restoreFinder = [&] {
+        candidate.params = finderOnly.params;
+        candidate.forwardTransform = finderOnly.forwardTransform;
+        candidate.inverseTransform = finderOnly.inverseTransform;
+        std::copy(std::begin(finderOnly.finderPoints), std::end(finderOnly.finderPoints),
+                  std::begin(candidate.finderPoints));
+    };
+    restoreFinder();
+    if (!context.outOfMemory && extendFinderLegs(candidate, context) && fit(candidate, context, record) == 1) {
+        return 1;
+    }
+    restoreFinder();
+    return context.outOfMemory ? 0 : fit(candidate, context, record);
 }
 
 // Places the codewords, keeps them as placed and corrects them. True when
@@ -167,17 +195,27 @@ bool decodeCandidate(SymbolResult& candidate, DecodeContext& context, const Cros
 
     releaseSymbolBuffers(candidate);
     startCandidate(candidate, cursor.local);
-    if (!locateCandidate(candidate, context, first, second, recorder, 1)) return false;
+    Candidate finderOnly;
+    Located located = locateCandidate(candidate, context, first, second, recorder, 1, false, finderOnly);
+    // A finder too long for a square may be a rectangle's: only the
+    // rectangular sizes are tried on it, and a failure leaves no rejected line.
+    const bool elongated = located == Located::FinderRefused;
+    if (elongated) {
+        startCandidate(candidate, cursor.local);
+        located = locateCandidate(candidate, context, first, second, recorder, 1, true, finderOnly);
+    }
+    if (located != Located::Located) return false;
+    const auto reject = [&] {
+        if (!elongated) recordRejectedLine(context, direction, lineIndex);
+        return false;
+    };
 
-    if (fitSymbolSize(candidate, context, recorder.size()) == 1) {
+    if (!elongated && fitSymbolSize(candidate, context, recorder.size()) == 1) {
         recorder.sized(candidate);
         sampleModules(candidate, context);
         context.work.charge(candidate.moduleCount);
     } else if (!secondPass) {
-        if (fitRectangularSize(candidate, context, recorder.size()) == 0) {
-            recordRejectedLine(context, direction, lineIndex);
-            return false;
-        }
+        if (fitRectangle(candidate, context, finderOnly, recorder.size(), fitRectangularSize) == 0) return reject();
         recorder.sized(candidate);
         sampleModules(candidate, context);
         context.work.charge(candidate.moduleCount);
@@ -190,11 +228,13 @@ bool decodeCandidate(SymbolResult& candidate, DecodeContext& context, const Cros
         candidate.levels.minLevel = context.lastTopEdgeLevels.minLevel;
         candidate.levels.maxLevel = context.lastTopEdgeLevels.maxLevel;
         candidate.levels.midLevel = context.lastTopEdgeLevels.midLevel;
-        if (!locateCandidate(candidate, context, first, second, recorder, 2)) return false;
-        if (fitSymbolSizeThresholded(candidate, context, recorder.size()) == 0) {
-            if (fitRectangularSizeThresholded(candidate, context, recorder.size()) == 0) {
-                recordRejectedLine(context, direction, lineIndex);
-                return false;
+        if (locateCandidate(candidate, context, first, second, recorder, 2, elongated, finderOnly) !=
+            Located::Located) {
+            return false;
+        }
+        if (elongated || fitSymbolSizeThresholded(candidate, context, recorder.size()) == 0) {
+            if (fitRectangle(candidate, context, finderOnly, recorder.size(), fitRectangularSizeThresholded) == 0) {
+                return reject();
             }
             if (candidate.mirrored != 0 && !turnOverModules(candidate)) return false;
         }
@@ -206,9 +246,8 @@ bool decodeCandidate(SymbolResult& candidate, DecodeContext& context, const Cros
     if (!consistent) consistent = correctsMirrored(candidate, context, placed);
     recorder.corrected(consistent);
     if (!consistent) {
-        recordRejectedLine(context, direction, lineIndex);
         releaseSymbolBuffers(candidate);
-        return false;
+        return reject();
     }
     for (std::int32_t i = 0; i < candidate.codewordCount; ++i) {
         if (candidate.codewords[static_cast<std::size_t>(i)] != placed[static_cast<std::size_t>(i)]) {

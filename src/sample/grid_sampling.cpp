@@ -248,14 +248,30 @@ int fitRectangularSizeThresholded(SymbolResult& symbol, SearchContext& context, 
     SamplingGrids* gridsHeld = gridsOf(context);
     if (gridsHeld == nullptr) return 0;
     SamplingGrids& grids = *gridsHeld;
-    for (const RectangleTry& rectangle : rectangleTries(e1, e2)) {
-        if (!thresholdedRingPasses(symbol, context, grids, rectangle.rows, rectangle.columns, record)) continue;
-        thresholdInterior(symbol, context, grids);
-        if (!acceptRectangle(symbol, context, rectangle)) return 0;
-        gridToModules(symbol, grids.binarisedGrid.data());
-        return 1;
+    // The passing rectangle with the fewest mismatches, as in the plain search.
+    const RectangleTry* best = nullptr;
+    int fewest = 0;
+    const std::vector<RectangleTry> tries = rectangleTries(e1, e2, legRatio(symbol));
+    for (const RectangleTry& rectangle : tries) {
+        SizeSearchRecord checks;
+        if (!thresholdedRingPasses(symbol, context, grids, rectangle.rows, rectangle.columns, &checks)) {
+            if (record != nullptr) record->tries.push_back(checks.tries.back());
+            continue;
+        }
+        if (record != nullptr) record->tries.push_back(checks.tries.back());
+        if (best == nullptr || checks.tries.back().mismatches < fewest) {
+            best = &rectangle;
+            fewest = checks.tries.back().mismatches;
+        }
     }
-    return 0;
+    if (best == nullptr) return 0;
+    if (best != &tries.back() && !thresholdedRingPasses(symbol, context, grids, best->rows, best->columns, nullptr)) {
+        return 0;
+    }
+    thresholdInterior(symbol, context, grids);
+    if (!acceptRectangle(symbol, context, *best)) return 0;
+    gridToModules(symbol, grids.binarisedGrid.data());
+    return 1;
 }
 
 }  // namespace ternwick

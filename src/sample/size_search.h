@@ -67,10 +67,15 @@ struct RectangleTry {
 inline constexpr std::size_t kMostRectangleTries = 8;
 
 // Rectangular sizes in both orientations whose sides lie near the estimates
-// (e1 along X, e2 along Y), nearest first.
-std::vector<RectangleTry> rectangleTries(int e1, int e2);
+// (e1 modules along X, e2 along Y, and either with the other side from the
+// ratio of the finder's legs, Y to X), nearest first.
+std::vector<RectangleTry> rectangleTries(int e1, int e2, double legRatio);
 
-// Both sides' estimates; false when either is not a usable number.
+// The length of the finder's leg along Y over that of its leg along X.
+double legRatio(const Candidate& symbol);
+
+// Both sides' estimates, 0 for one that is not a usable number; false when
+// neither is.
 bool estimateBothSides(const SymbolResult& symbol, int& e1, int& e2);
 
 // The rectangular sizes, tried after the square ones have failed: the
@@ -78,6 +83,12 @@ bool estimateBothSides(const SymbolResult& symbol, int& e1, int& e2);
 // pattern. 1 with sizeIndex, mirrored, counts and cleared buffers set (the
 // mapping sizes in the frame of the symbol square); 0 with nothing allocated.
 int fitRectangularSize(SymbolResult& symbol, SearchContext& context, SizeSearchRecord* record = nullptr);
+
+// Follows the finder's two legs in the picture to where its solid row and
+// column end and sets the finder's transform from those ends (the keystone
+// parameters neutral). For rectangles, whose short sides the region walks fit
+// poorly. False when the ends make no transform.
+bool extendFinderLegs(SymbolResult& symbol, const SearchContext& context);
 
 // Sets the size and orientation of a passing rectangle, reduces the mapping
 // sizes by the alignment lines and allocates the buffers. False when memory is
