@@ -143,7 +143,7 @@ nlohmann::ordered_json reportJson(const FileReport& report) {
     j["hex"] = f.hexText;
     j["time"] = report.timeText;
     j["message_hex"] = hexOf(f.message.data(), f.message.size());
-    j["size"] = f.symbolSize > 0 ? std::to_string(f.symbolSize) + "x" + std::to_string(f.symbolSize) : "";
+    j["size"] = f.symbolSize > 0 ? std::to_string(f.symbolSize) + "x" + std::to_string(f.symbolColumns) : "";
     j["load_ms"] = f.loadMs;
     j["decode_ms"] = f.decodeMs;
     j["corners"] = nlohmann::ordered_json::array();

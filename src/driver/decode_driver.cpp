@@ -41,6 +41,7 @@ void reportSymbol(ResultFields& fields, const SymbolResult& symbol, int pictureH
     fields.hexText = hexOf(bytes, static_cast<std::size_t>(shown));
     fields.decoded = true;
     fields.symbolSize = symbolRows(symbol);
+    fields.symbolColumns = symbolColumns(symbol);
     fields.message.assign(bytes, bytes + length);
     const std::array<PicturePoint, 4> corners = symbolCorners(symbol, pictureHeight);
     fields.corners.assign(corners.begin(), corners.end());

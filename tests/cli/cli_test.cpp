@@ -124,13 +124,16 @@ TEST(Command, SeveralSymbolsAreListedEachOnceWithTheirIndex) {
         const auto lines = jsonLines(result.output);
         ASSERT_EQ(lines.size(), 3u) << option;
         std::multiset<std::string> texts;
+        std::set<std::string> sizes;
         for (std::size_t i = 0; i < lines.size(); ++i) {
+            sizes.insert(lines[i]["size"].get<std::string>());
             EXPECT_EQ(lines[i]["index"], i);
             EXPECT_EQ(lines[i]["file"], dir + "/three.png");
             EXPECT_EQ(lines[i]["corners"].size(), 4u);
             texts.insert(lines[i]["text"].get<std::string>());
         }
         EXPECT_EQ(texts, std::multiset<std::string>(sheet.texts.begin(), sheet.texts.end()));
+        EXPECT_EQ(sizes, (std::set<std::string>{"12x12", "16x16", "20x20"}));
     }
     const auto two = runTernwick("--max-symbols 2 " + dir + "/three.png");
     EXPECT_NE(two.output.find("Symbol:  2 of 2"), std::string::npos) << two.output;
