@@ -4,7 +4,7 @@
 FILE ?= examples/example.png
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-PACKAGES := cmake make g++ pkg-config libpng-dev zlib1g-dev libgtest-dev libgmock-dev \
+PACKAGES := cmake make g++ pkg-config python3 libpng-dev zlib1g-dev libgtest-dev libgmock-dev \
             libbenchmark-dev libcli11-dev nlohmann-json3-dev qt6-base-dev \
             fonts-wqy-zenhei qt6-translations-l10n
 FUZZ_PACKAGES := cmake make pkg-config libpng-dev zlib1g-dev clang libclang-rt-14-dev
@@ -12,13 +12,14 @@ FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := bmp_loader png_loader decode_picture codeword_layer
 
 RELEASE_DIR := build/release
+PACKAGE_DIR := build/package
 TEST_DIR := build/asan
 BENCH_DIR := build/bench
 FUZZ_DIR := build/fuzz
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: run test deps build release bench fuzz fuzz-deps fuzz-build fuzz-merge clean
+.PHONY: run test deps build release bench fuzz fuzz-deps fuzz-build fuzz-merge clean package-check
 
 # Installs, without recommended extras, only the packages dpkg does not have.
 define install_missing
@@ -52,6 +53,24 @@ test: deps
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  QT_QPA_PLATFORM=offscreen \
 	  ctest --output-on-failure -j $(JOBS)
+	$(MAKE) --no-print-directory package-check
+
+# The library as a package: installed into a temporary prefix, then the
+# example program built against it with find_package and with pkg-config,
+# and run on the bundled picture.
+package-check: deps
+	rm -rf $(PACKAGE_DIR)
+	cmake -S . -B $(PACKAGE_DIR)/build -DCMAKE_BUILD_TYPE=Release -DTERNWICK_TESTS=OFF -DTERNWICK_BENCH=OFF \
+	  -DTERNWICK_GUI=OFF
+	cmake --build $(PACKAGE_DIR)/build -j $(JOBS) --target ternwick_core
+	cmake --install $(PACKAGE_DIR)/build --component library --prefix $(CURDIR)/$(PACKAGE_DIR)/prefix
+	cmake -S examples/library -B $(PACKAGE_DIR)/example -DCMAKE_PREFIX_PATH=$(CURDIR)/$(PACKAGE_DIR)/prefix
+	cmake --build $(PACKAGE_DIR)/example
+	./$(PACKAGE_DIR)/example/read_symbols examples/example.png
+	PKG_CONFIG_PATH=$$(dirname $$(find $(CURDIR)/$(PACKAGE_DIR)/prefix -name ternwick.pc)) && export PKG_CONFIG_PATH && \
+	  g++ -std=c++20 examples/library/read_symbols.cpp $$(pkg-config --cflags ternwick) \
+	    $$(pkg-config --libs --static ternwick) -o $(PACKAGE_DIR)/read_symbols_pkg_config
+	./$(PACKAGE_DIR)/read_symbols_pkg_config examples/example.png
 
 # Benchmarks and the decode-rate program, in a release build of their own.
 bench: deps

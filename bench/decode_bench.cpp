@@ -8,6 +8,7 @@
 
 #include "driver/decode_driver.h"
 #include "core/diagnostics.h"
+#include "support/decode_run.h"
 #include "support/picture_files.h"
 #include "support/symbol_writer.h"
 
@@ -18,15 +19,10 @@ using namespace ternwick;
 std::string temporaryPath(const char* name) { return std::string("/tmp/ternwick-bench-") + name; }
 
 void decodeFile(benchmark::State& state, const std::string& path, bool expectSymbol) {
-    CapturingDiagnosticSink quiet;
-    ScopedDiagnosticSink scope(quiet);
     for (auto _ : state) {
-        auto context = std::make_unique<DecodeContext>();
-        ResultFields fields;
-        decodeImageFile(fields, *context, path);
-        releaseSymbols(*context);
-        if (fields.decoded != expectSymbol) state.SkipWithError("unexpected outcome");
-        benchmark::DoNotOptimize(fields);
+        const auto run = testing::decodeFileOnce(path);
+        if (run->fields.decoded != expectSymbol) state.SkipWithError("unexpected outcome");
+        benchmark::DoNotOptimize(run->fields);
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include "driver/decode_driver.h"
 #include "driver/decode_trace.h"
+#include "driver/result_text.h"
 
 namespace ternwick {
 
@@ -28,12 +29,6 @@ struct FileReport {
 // With withTrace, the report also says how the decode went.
 // maxSymbols above 1 asks for every distinct symbol, up to that many.
 FileReport decodeFileForReport(const std::string& path, bool withTrace = false, int maxSymbols = 1);
-
-// Control characters, backslash and bytes above 126 escaped (\n, \t, \r, \\, \xNN).
-std::string escapeBytes(std::string_view bytes);
-
-// True when the bytes are well-formed UTF-8.
-bool isValidUtf8(std::string_view bytes);
 
 // The human-readable block of one file.
 std::string formatReportText(const FileReport& report);

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/hex_text.h"
+#include "driver/result_text.h"
 
 namespace ternwick {
 namespace {
@@ -75,7 +75,7 @@ nlohmann::ordered_json traceJson(const DecodeTrace& trace) {
     const CandidateTrace& c = trace.candidate;
     Json j;
     j["pass"] = c.pass;
-    j["line"] = Json::array({c.direction == 1 ? "col" : "row", c.lineIndex});
+    j["line"] = Json::array({onColumnLine(c) ? "col" : "row", c.lineIndex});
     j["seed_across"] = number(c.seedAcross);
     j["attempt"] = c.attempt;
     j["levels"] = Json{{"minLevel", number(c.levels.minLevel)},
@@ -139,7 +139,7 @@ std::string formatTraceText(const DecodeTrace& trace) {
     }
     const CandidateTrace& c = trace.candidate;
     add("%s candidate, pass %d%s, %s line %d, crossing at %.4f", trace.decodedPass > 0 ? "decoded" : "last",
-        c.pass, c.attempt == 2 ? " (thresholded retry)" : "", c.direction == 1 ? "column" : "row", c.lineIndex,
+        c.pass, c.attempt == 2 ? " (thresholded retry)" : "", onColumnLine(c) ? "column" : "row", c.lineIndex,
         static_cast<double>(c.seedAcross));
     add("levels min %.4f mid %.4f max %.4f, base %.1f sign %+.0f", double{c.levels.minLevel}, double{c.levels.midLevel},
         double{c.levels.maxLevel}, double{c.levels.baseValue}, double{c.levels.sign});
@@ -178,12 +178,12 @@ std::string formatTraceText(const DecodeTrace& trace) {
         add("size estimates %d (period %.4f) and %d (period %.4f)", c.size.e1, double{c.size.topPeriodLength},
             c.size.e2, double{c.size.rightPeriodLength});
         for (const BorderCheckRecord& t : c.size.tries) {
-            add("border check %dx%d: %d mismatches, %d outside, %s", t.symbolSize, t.symbolSize, t.mismatches,
+            add("border check %dx%d: %d mismatches, %d outside, %s", t.symbolSize, t.columns, t.mismatches,
                 t.outside, t.passed ? "passed" : "failed");
         }
     }
     if (c.sizeRan) {
-        add("size index %d (%dx%d), %d erasures, first codewords %s", c.sizeIndex, c.symbolSize, c.symbolSize,
+        add("size index %d (%dx%d), %d erasures, first codewords %s", c.sizeIndex, c.symbolSize, c.symbolColumns,
             c.erasures, hexOf(c.rawCodewordsHead.data(), c.rawCodewordsHead.size(), false).c_str());
         add("correction: %s", c.correction.empty() ? "not reached" : c.correction.c_str());
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <new>
 
 #include "core/diagnostics.h"
 #include "core/hex_text.h"
@@ -95,31 +96,9 @@ ImageFileKind imageFileKind(const std::string& path) {
     return ImageFileKind::NotAccepted;
 }
 
-int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string path, int maxSymbols) {
-    const ImageFileKind kind = imageFileKind(path);
-    if (path.size() < 5) return 0;
+namespace {
 
-    context.flags = StopAtFirstSymbol;
-    context.image.height = 0;
-    context.image.width = 0;
-    context.image.pixels.reset();
-    context.image.scale = 1.0f;
-    releaseSymbols(context);
-
-    if (kind == ImageFileKind::NotAccepted) return 0;
-
-    const auto loadStart = Clock::now();
-    const int loaded = kind == ImageFileKind::Png ? loadPngImage(context.image, path, &fields.loadError)
-                                                  : loadBmpImage(context.image, path, &fields.loadError);
-    fields.loadMs = millisecondsSince(loadStart);
-    if (loaded != 1) {
-        reportFailure(fields, true);
-        return 1;
-    }
-    return decodeLoadedImage(fields, context, maxSymbols);
-}
-
-int decodeLoadedImage(ResultFields& fields, DecodeContext& context, int maxSymbols) {
+int decodePicture(ResultFields& fields, DecodeContext& context, int maxSymbols) {
     const auto decodeStart = Clock::now();
     fields.startTick = tickCount();
     context.flags = StopAtFirstSymbol;
@@ -155,6 +134,55 @@ int decodeLoadedImage(ResultFields& fields, DecodeContext& context, int maxSymbo
     releaseImage(&context.image);
     fields.decodeMs = millisecondsSince(decodeStart);
     return status;
+}
+
+int decodeFile(ResultFields& fields, DecodeContext& context, const std::string& path, int maxSymbols) {
+    const ImageFileKind kind = imageFileKind(path);
+    if (path.size() < 5) return 0;
+
+    context.flags = StopAtFirstSymbol;
+    context.image.height = 0;
+    context.image.width = 0;
+    context.image.pixels.reset();
+    context.image.scale = 1.0f;
+    releaseSymbols(context);
+
+    if (kind == ImageFileKind::NotAccepted) return 0;
+
+    const auto loadStart = Clock::now();
+    const int loaded = kind == ImageFileKind::Png ? loadPngImage(context.image, path, &fields.loadError)
+                                                  : loadBmpImage(context.image, path, &fields.loadError);
+    fields.loadMs = millisecondsSince(loadStart);
+    if (loaded != 1) {
+        reportFailure(fields, true);
+        return 1;
+    }
+    return decodePicture(fields, context, maxSymbols);
+}
+
+// Exhausted memory in the middle of a step: the picture is let go and the
+// decode ends as a failure, never as the end of the process.
+template <typename Step>
+int guarded(ResultFields& fields, DecodeContext& context, const Step& step) {
+    try {
+        return step();
+    } catch (const std::bad_alloc&) {
+        releaseSymbols(context);
+        releaseImage(&context.image);
+        fields.statusText = "Failed!";
+        fields.loadError = failure(FailureKind::OutOfMemory);
+        return 1;
+    }
+}
+
+}  // namespace
+
+int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string path, int maxSymbols) {
+    return guarded(fields, context, [&] { return decodeFile(fields, context, path, maxSymbols); });
+}
+
+int decodeLoadedImage(ResultFields& fields, DecodeContext& context, int maxSymbols) {
+    return guarded(fields, context, [&] { return decodePicture(fields, context, maxSymbols); });
 }
 
 }  // namespace ternwick

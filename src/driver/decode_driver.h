@@ -29,7 +29,7 @@ struct ResultFields {
 
     bool decoded = false;               // a symbol was decoded
     std::int32_t symbolSize = 0;        // its modules per side (rows of a rectangle), 0 when none
-    std::int32_t symbolColumns = 0;     // its modules from left to right, 0 when none
+    std::int32_t symbolColumns = 0;     // its modules from left to right (0: as symbolSize)
     std::vector<std::uint8_t> message;  // its whole message
     std::vector<PicturePoint> corners;  // its four corners (see symbolCorners), empty when none
     double loadMs = 0.0;                // loading the file

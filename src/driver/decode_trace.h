@@ -16,7 +16,7 @@ namespace ternwick {
 // One candidate symbol, from its crossing to the outcome of its last stage.
 struct CandidateTrace {
     int pass = 0;             // 1 or 2
-    int direction = 0;        // 1: column line (index x), 8: row line (index y)
+    int direction = 0;        // ScanDirectionUp: column line (index x); ScanDirectionRight: row line (index y)
     int lineIndex = 0;
     float seedAcross = 0.0f;  // current + fraction of the crossing
     int attempt = 1;          // 2 for the second pass's thresholded retry
@@ -33,13 +33,17 @@ struct CandidateTrace {
     bool sizeRan = false;
     SizeSearchRecord size;
     int sizeIndex = -1;
-    int symbolSize = 0;
+    int symbolSize = 0;     // rows
+    int symbolColumns = 0;
     int erasures = 0;
     std::vector<std::uint8_t> rawCodewordsHead;  // the first placed codewords, before correction
     std::string correction;   // "ok", "failed" or empty when not reached
     std::string failedStage;  // empty when the candidate decoded
     std::vector<std::uint8_t> message;
 };
+
+// Whether the candidate's scan line is a column line (its index an x).
+inline bool onColumnLine(const CandidateTrace& candidate) { return candidate.direction == ScanDirectionUp; }
 
 struct DecodeTrace {
     // The candidate that decoded, or else the last one that got past the finder.

@@ -78,6 +78,7 @@ public:
         c.sizeRan = true;
         c.sizeIndex = symbol.sizeIndex;
         c.symbolSize = symbolRows(symbol);
+        c.symbolColumns = symbolColumns(symbol);
         c.polarity = symbol.polarity;
         c.failedStage = "correction";
     }

@@ -50,7 +50,9 @@ std::FILE* openPictureFile(const std::string& path, Failure& error) {
     return file;
 }
 
-bool regularFileSize(std::FILE* file, std::uint64_t& size) {
+// The size of an open regular file; false for anything else (a pipe, a
+// device) or when the system cannot tell.
+static bool regularFileSize(std::FILE* file, std::uint64_t& size) {
     struct stat info {};
     if (file == nullptr || fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0) return false;
     size = static_cast<std::uint64_t>(info.st_size);

@@ -17,10 +17,6 @@ namespace ternwick {
 // Null, with the error set, when the file cannot be opened.
 std::FILE* openPictureFile(const std::string& path, Failure& error);
 
-// The size of an open regular file; false for anything else (a pipe, a
-// device) or when the system cannot tell.
-bool regularFileSize(std::FILE* file, std::uint64_t& size);
-
 class ByteSource {
 public:
     virtual ~ByteSource() = default;

@@ -24,7 +24,8 @@ bool unscaledIndex(const ImageBuffer& image, double v, std::int32_t& index) {
     return truncateToInt32(v * inv, index);
 }
 
-bool insideImage(const ImageBuffer& image, std::int32_t x, std::int32_t y) {
+// Whether pixel (x, y) is one of the picture's pixels.
+bool isPixelOfImage(const ImageBuffer& image, std::int32_t x, std::int32_t y) {
     return static_cast<std::uint32_t>(x) < static_cast<std::uint32_t>(image.width) &&
            static_cast<std::uint32_t>(y) < static_cast<std::uint32_t>(image.height);
 }
@@ -35,7 +36,7 @@ void sampleNearest(const ImageBuffer& image, float& out, std::int32_t x, std::in
     std::int32_t xi = 0;
     std::int32_t yi = 0;
     if (image.pixels && unscaledIndex(image, x, xi) && unscaledIndex(image, y, yi) &&
-        insideImage(image, xi, yi)) {
+        isPixelOfImage(image, xi, yi)) {
         out = static_cast<float>(greyAt(image, xi, yi));
     } else {
         out = 0.0f;

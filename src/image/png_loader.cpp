@@ -14,6 +14,9 @@
 #include "image/grey_level.h"
 
 namespace ternwick {
+
+static void convertRgbToGrey(ImageBuffer& image);
+
 namespace {
 
 void readFromSource(png_structp png, png_bytep out, png_size_t count) {
@@ -184,7 +187,8 @@ bool hasPngSignature(const std::uint8_t* bytes) { return png_sig_cmp(bytes, 0, 8
 
 }  // namespace
 
-void convertRgbToGrey(ImageBuffer& image) {
+// Replaces every RGB pixel by its grey value (rounded weighted mean) in all three bytes.
+static void convertRgbToGrey(ImageBuffer& image) {
     if (!image.pixels) return;
     const std::size_t count = static_cast<std::size_t>(static_cast<std::uint32_t>(image.width)) *
                               static_cast<std::uint32_t>(image.height);

@@ -17,7 +17,4 @@ int loadPngImage(ImageBuffer& image, const std::string& path, Failure* error = n
 int loadPngSource(ImageBuffer& image, ByteSource& source, Failure* error = nullptr);
 int loadPngMemory(ImageBuffer& image, const std::uint8_t* data, std::size_t size, Failure* error = nullptr);
 
-// Replaces every RGB pixel by its grey value (rounded weighted mean) in all three bytes.
-void convertRgbToGrey(ImageBuffer& image);
-
 }  // namespace ternwick

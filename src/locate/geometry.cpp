@@ -7,6 +7,8 @@
 #include "locate/candidate.h"
 
 namespace ternwick {
+
+static void matrixPrint(const Matrix3& matrix);
 namespace {
 
 Matrix3 identity() { return kIdentityMatrix; }
@@ -81,7 +83,7 @@ void matrixMultiply(const Matrix3& left, const Matrix3& right, Matrix3& out) {
     }
 }
 
-void matrixPrint(const Matrix3& matrix) {
+static void matrixPrint(const Matrix3& matrix) {
     for (const auto& row : matrix.m) {
         diagnostics().write(formatText("%8.8f\t%8.8f\t%8.8f\n", static_cast<double>(row[0]),
                                        static_cast<double>(row[1]), static_cast<double>(row[2])));
@@ -89,20 +91,19 @@ void matrixPrint(const Matrix3& matrix) {
     diagnostics().write("\n");
 }
 
-void transformPoint(const Matrix3& matrix, const Vector2& in, Vector2& out) {
+Vector2 mapPoint(const Matrix3& matrix, double x, double y) {
     const auto& m = matrix.m;
-    const double x = in.x;
-    const double y = in.y;
     const float xp = static_cast<float>(x * m[0][0] + y * m[1][0] + m[2][0]);
     const float yp = static_cast<float>(x * m[0][1] + y * m[1][1] + m[2][1]);
     const double w = x * m[0][2] + y * m[1][2] + m[2][2];
     if (std::fabs(w) > kEpsilon) {
         const double inv = 1.0 / w;
-        out = {static_cast<float>(xp * inv), static_cast<float>(yp * inv)};
-    } else {
-        out = {xp, yp};
+        return {static_cast<float>(xp * inv), static_cast<float>(yp * inv)};
     }
+    return {xp, yp};
 }
+
+void transformPoint(const Matrix3& matrix, const Vector2& in, Vector2& out) { out = mapPoint(matrix, in.x, in.y); }
 
 void transformPointInPlace(const Matrix3& matrix, Vector2& point) {
     const Vector2 in = point;

@@ -58,9 +58,12 @@ inline constexpr double kEpsilon = 1e-6;
 
 int matrixInverse(const Matrix3& source, Matrix3& out);
 void matrixMultiply(const Matrix3& left, const Matrix3& right, Matrix3& out);
-void matrixPrint(const Matrix3& matrix);
 void transformPointInPlace(const Matrix3& matrix, Vector2& point);
 void transformPoint(const Matrix3& matrix, const Vector2& in, Vector2& out);
+// The point (x, y) as the row vector [x y 1] through the matrix, with the
+// homogeneous division; x and y at full precision (transformPoint is this on
+// a stored point).
+Vector2 mapPoint(const Matrix3& matrix, double x, double y);
 float vectorNormalize(Vector2& vector);
 int lineIntersect(const EdgeLine& a, const EdgeLine& b, Vector2& out);
 int linePointAt(Vector2& out, const EdgeLine& line, float t);

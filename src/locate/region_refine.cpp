@@ -32,23 +32,10 @@ Matrix3 sideWarp(Side side) {
     return warp;
 }
 
-// The point (a, b) as the row vector [a b 1] through a matrix, with the
-// homogeneous division of the point transform; a and b at full precision.
-Vector2 mapRowVector(const Matrix3& m, double a, double b) {
-    const auto x = static_cast<float>(a * m.m[0][0] + b * m.m[1][0] + m.m[2][0]);
-    const auto y = static_cast<float>(a * m.m[0][1] + b * m.m[1][1] + m.m[2][1]);
-    const double w = a * m.m[0][2] + b * m.m[1][2] + m.m[2][2];
-    if (std::fabs(w) > kEpsilon) {
-        const double inv = 1.0 / w;
-        return Vector2{static_cast<float>(x * inv), static_cast<float>(y * inv)};
-    }
-    return Vector2{x, y};
-}
-
 // A scan-frame point (u, v) as the side's row vector: [u v 1] for the top,
 // [v u 1] (out coordinate first) for the right.
 Vector2 mapScanPoint(const Matrix3& m, Side side, double u, double v) {
-    return side == Side::Top ? mapRowVector(m, u, v) : mapRowVector(m, v, u);
+    return side == Side::Top ? mapPoint(m, u, v) : mapPoint(m, v, u);
 }
 
 double level(const Candidate& symbol, double grey) {
@@ -67,7 +54,9 @@ int greyAtPoint(const ImageBuffer& image, const Vector2& p) {
     return 0;
 }
 
-bool insideImage(const ImageBuffer& image, const Vector2& p) {
+// Whether a point lies on the picture's area: [0, width) x [0, height), the
+// far edges excluded.
+bool onPictureArea(const ImageBuffer& image, const Vector2& p) {
     const double width = static_cast<std::uint32_t>(image.width);
     const double height = static_cast<std::uint32_t>(image.height);
     return p.x >= 0.0 && p.x < width && p.y >= 0.0 && p.y < height;
@@ -109,11 +98,15 @@ void readPolarity(Candidate& symbol, const ImageBuffer& image, const Matrix3& to
     record.polarityGrey = grey;
 }
 
-int fitSide(Candidate& symbol, SearchContext& context, Side side, EdgeWalkRecord* out) {
-    EdgeWalkRecord record;
-    const ImageBuffer& image = context.image;
-    const bool top = side == Side::Top;
+// How the finder's legs lie: whether the leg to pB runs along an axis of the
+// picture, and whether the side's leg is clearly the shorter one (which lets
+// the walk step back into the picture when it leaves it).
+struct LegShape {
+    bool axisAligned = false;
+    bool legCondition = false;
+};
 
+LegShape legShape(const Candidate& symbol, Side side) {
     const Vector2& pC = symbol.finderPoints[0];
     const Vector2& pB = symbol.finderPoints[1];
     const Vector2& pA = symbol.finderPoints[2];
@@ -125,45 +118,53 @@ int fitSide(Candidate& symbol, SearchContext& context, Side side, EdgeWalkRecord
     if (len1 < kEpsilon || len2 < kEpsilon) diagnostics().systemError("magnitude of zero");
     d1.x = static_cast<float>(d1.x / static_cast<double>(len1));
     d1.y = static_cast<float>(d1.y / static_cast<double>(len1));
-    const bool axisAligned = std::fabs(d1.x) > 0.999 || std::fabs(d1.y) > 0.999;
-    const bool legCondition = top ? static_cast<double>(len1) + 5.0f < len2 : static_cast<double>(len2) + 5.0f < len1;
-    record.axisAligned = axisAligned;
-    record.legCondition = legCondition;
+    LegShape shape;
+    shape.axisAligned = std::fabs(d1.x) > 0.999 || std::fabs(d1.y) > 0.999;
+    shape.legCondition =
+        side == Side::Top ? static_cast<double>(len1) + 5.0f < len2 : static_cast<double>(len2) + 5.0f < len1;
+    return shape;
+}
 
-    const Matrix3 warp = sideWarp(side);
-    Matrix3 toImage;
-    matrixMultiply(warp, symbol.inverseTransform, toImage);
-
-    std::int64_t work = 0;  // points mapped and sampled, for the scan line's work
-    if (top) readPolarity(symbol, image, toImage, record, work);
-    const double midLevel = symbol.levels.midLevel;
-    const int polarity = symbol.polarity;
-
-    float u = 0.0f;
-    float v = 100.0f;
-    Vector2 prev{0.0f, 100.0f};
-    Vector2 runStart{0.0f, 100.0f};
+// What the walk along a side found, in scan-frame points (u, v).
+struct SideWalk {
     Vector2 anchor{0.0f, 100.0f};
     Vector2 farPoint{100.0f, 100.0f};
     Vector2 periodStart;
     Vector2 periodEnd;
-    bool periodFound = false;
     float bestGap = 0.0f;
+    TopEdgeLevels levels{256.0f, -256.0f, 0.0f};  // top walk only; mid stays defined without samples
+    Vector2 end;
+    int clearings = 0;
+    std::int64_t work = 0;  // points mapped and sampled, for the scan line's work
+};
+
+// Walks along the side in the scan frame from (0, 100): outward (v up) while
+// the samples are on, along (u up) while they are off. Climbs delimit the
+// stretches whose longest is the clock period; clearings give the anchor
+// and the far point of the side's line.
+SideWalk walkSide(const Candidate& symbol, const ImageBuffer& image, const Matrix3& toImage, Side side,
+                  const LegShape& shape) {
+    const bool top = side == Side::Top;
+    const double midLevel = symbol.levels.midLevel;
+    const int polarity = symbol.polarity;
+    SideWalk walk;
+    float u = 0.0f;
+    float v = 100.0f;
+    Vector2 prev{0.0f, 100.0f};
+    Vector2 runStart{0.0f, 100.0f};
+    bool periodFound = false;
     bool corrected = false;
-    float levelMin = 256.0f;
-    float levelMax = -256.0f;
-    float levelMid = 0.0f;  // stays defined even when no sample is taken
 
     while (v < 300.0 && u < 100.0) {
-        ++work;
+        ++walk.work;
         Vector2 p = mapScanPoint(toImage, side, u, v);
-        bool inside = insideImage(image, p);
-        while (!inside && u < 100.0 && legCondition) {
+        bool inside = onPictureArea(image, p);
+        while (!inside && u < 100.0 && shape.legCondition) {
             v = stepped(v, -0.1);
             u = stepped(u, 0.1);
-            ++work;
+            ++walk.work;
             p = mapScanPoint(toImage, side, u, v);
-            inside = insideImage(image, p);
+            inside = onPictureArea(image, p);
             corrected = true;
         }
         if (u >= 100.0) break;
@@ -171,15 +172,16 @@ int fitSide(Candidate& symbol, SearchContext& context, Side side, EdgeWalkRecord
         float sample = 0.0f;
         sampleBilinear(image, sample, p.x, p.y);
         auto s = static_cast<float>(level(symbol, sample));
-        if (!inside && axisAligned) s = static_cast<float>(polarity == 1 ? midLevel - 1.0 : midLevel + 1.0);
+        if (!inside && shape.axisAligned) s = static_cast<float>(polarity == 1 ? midLevel - 1.0 : midLevel + 1.0);
 
         if (top) {
-            if (s > levelMax) {
-                levelMax = s;
-                levelMid = static_cast<float>((static_cast<double>(levelMin) + s) / 2.0);
-            } else if (s < levelMin) {
-                levelMin = s;
-                levelMid = static_cast<float>((static_cast<double>(levelMax) + s) / 2.0);
+            TopEdgeLevels& l = walk.levels;
+            if (s > l.maxLevel) {
+                l.maxLevel = s;
+                l.midLevel = static_cast<float>((static_cast<double>(l.minLevel) + s) / 2.0);
+            } else if (s < l.minLevel) {
+                l.minLevel = s;
+                l.midLevel = static_cast<float>((static_cast<double>(l.maxLevel) + s) / 2.0);
             }
         }
 
@@ -190,10 +192,10 @@ int fitSide(Candidate& symbol, SearchContext& context, Side side, EdgeWalkRecord
             // run began is a candidate for the longest stretch between climbs.
             if (static_cast<double>(u) - prev.x < kEpsilon) {
                 const auto gap = static_cast<float>(static_cast<double>(u) - runStart.x);
-                if (gap > bestGap) {
-                    bestGap = gap;
-                    periodStart = runStart;
-                    periodEnd = Vector2{u, v};
+                if (gap > walk.bestGap) {
+                    walk.bestGap = gap;
+                    walk.periodStart = runStart;
+                    walk.periodEnd = Vector2{u, v};
                     periodFound = true;
                 }
                 runStart = Vector2{u, v};
@@ -203,33 +205,78 @@ int fitSide(Candidate& symbol, SearchContext& context, Side side, EdgeWalkRecord
         } else {
             if (std::fabs(static_cast<double>(v) - prev.y) > kEpsilon) {
                 // A clearing: the first off sample after the walk was raised.
-                ++record.clearings;
-                if (static_cast<double>(u) - anchor.x < 1.0 || corrected) {
-                    anchor = Vector2{u, v};
-                    if (bothNear100(farPoint)) farPoint = Vector2{u, v};
+                ++walk.clearings;
+                if (static_cast<double>(u) - walk.anchor.x < 1.0 || corrected) {
+                    walk.anchor = Vector2{u, v};
+                    if (bothNear100(walk.farPoint)) walk.farPoint = Vector2{u, v};
                     corrected = false;
                 } else {
-                    farPoint = Vector2{u, v};
+                    walk.farPoint = Vector2{u, v};
                 }
             }
             prev = Vector2{u, v};
             u = stepped(u, 0.1);
         }
     }
-    record.endUv = Vector2{u, v};
-    context.work.charge(work);
-
-    if (top) context.lastTopEdgeLevels = TopEdgeLevels{levelMin, levelMax, levelMid};
+    walk.end = Vector2{u, v};
     if (!periodFound) {
         // No stretch was measured: an empty period at the last run start.
-        periodStart = runStart;
-        periodEnd = runStart;
+        walk.periodStart = runStart;
+        walk.periodEnd = runStart;
     }
+    return walk;
+}
 
-    const Vector2 anchorSquare = mapScanPoint(warp, side, anchor.x, anchor.y);
-    const Vector2 farSquare = mapScanPoint(warp, side, farPoint.x, farPoint.y);
-    const Vector2 periodStartImage = mapScanPoint(toImage, side, periodStart.x, periodStart.y);
-    const Vector2 periodEndImage = mapScanPoint(toImage, side, periodEnd.x, periodEnd.y);
+// The side's keystone parameters from the line through the anchor and the far
+// point (in the symbol square), which gives the side's extent at both ends of
+// the square. False for a line that gives none.
+bool fitSideLine(Candidate& symbol, Side side, const Vector2& a, const Vector2& f) {
+    if (side == Side::Top) {
+        const double dX = static_cast<double>(f.x) - a.x;
+        if (std::fabs(dX) < kEpsilon) return false;
+        const auto k = static_cast<float>((static_cast<double>(f.y) - a.y) / dX);
+        const auto h0 = static_cast<float>(a.y - static_cast<double>(a.x) * k);
+        if (h0 <= kEpsilon) return false;
+        symbol.params.heightAtX0 = h0;
+        symbol.params.heightAtX100 = static_cast<float>((100.0 - a.x) * k + a.y);
+    } else {
+        const double dY = static_cast<double>(f.y) - a.y;
+        if (std::fabs(dY) <= kEpsilon) return false;
+        const auto k = static_cast<float>((static_cast<double>(f.x) - a.x) / dY);
+        const auto w0 = static_cast<float>(a.x - static_cast<double>(a.y) * k);
+        if (w0 <= kEpsilon) return false;
+        symbol.params.widthAtY0 = w0;
+        symbol.params.widthAtY100 = static_cast<float>((100.0 - a.y) * k + a.x);
+    }
+    updateSymbolTransform(symbol);
+    return true;
+}
+
+int fitSide(Candidate& symbol, SearchContext& context, Side side, EdgeWalkRecord* out) {
+    EdgeWalkRecord record;
+    const ImageBuffer& image = context.image;
+    const bool top = side == Side::Top;
+
+    const LegShape shape = legShape(symbol, side);
+    record.axisAligned = shape.axisAligned;
+    record.legCondition = shape.legCondition;
+
+    const Matrix3 warp = sideWarp(side);
+    Matrix3 toImage;
+    matrixMultiply(warp, symbol.inverseTransform, toImage);
+
+    std::int64_t polarityWork = 0;
+    if (top) readPolarity(symbol, image, toImage, record, polarityWork);
+    const SideWalk walk = walkSide(symbol, image, toImage, side, shape);
+    record.endUv = walk.end;
+    record.clearings = walk.clearings;
+    context.work.charge(polarityWork + walk.work);
+    if (top) context.lastTopEdgeLevels = walk.levels;
+
+    const Vector2 anchorSquare = mapScanPoint(warp, side, walk.anchor.x, walk.anchor.y);
+    const Vector2 farSquare = mapScanPoint(warp, side, walk.farPoint.x, walk.farPoint.y);
+    const Vector2 periodStartImage = mapScanPoint(toImage, side, walk.periodStart.x, walk.periodStart.y);
+    const Vector2 periodEndImage = mapScanPoint(toImage, side, walk.periodEnd.x, walk.periodEnd.y);
     if (top) {
         symbol.topPeriodStart = periodStartImage;
         symbol.topPeriodEnd = periodEndImage;
@@ -238,40 +285,18 @@ int fitSide(Candidate& symbol, SearchContext& context, Side side, EdgeWalkRecord
         symbol.rightPeriodEnd = periodEndImage;
     }
 
-    record.anchorUv = anchor;
-    record.farUv = farPoint;
+    record.anchorUv = walk.anchor;
+    record.farUv = walk.farPoint;
     record.anchorSquare = anchorSquare;
     record.farSquare = farSquare;
-    record.periodStartUv = periodStart;
-    record.periodEndUv = periodEnd;
+    record.periodStartUv = walk.periodStart;
+    record.periodEndUv = walk.periodEnd;
     record.periodStartImage = periodStartImage;
     record.periodEndImage = periodEndImage;
-    record.bestGap = bestGap;
+    record.bestGap = walk.bestGap;
     if (out != nullptr) *out = record;
 
-    // The line through the anchor and the far point gives the side's extent
-    // at both ends of the square.
-    const Vector2& a = anchorSquare;
-    const Vector2& f = farSquare;
-    if (top) {
-        const double dX = static_cast<double>(f.x) - a.x;
-        if (std::fabs(dX) < kEpsilon) return 0;
-        const auto k = static_cast<float>((static_cast<double>(f.y) - a.y) / dX);
-        const auto h0 = static_cast<float>(a.y - static_cast<double>(a.x) * k);
-        if (h0 <= kEpsilon) return 0;
-        symbol.params.heightAtX0 = h0;
-        symbol.params.heightAtX100 = static_cast<float>((100.0 - a.x) * k + a.y);
-    } else {
-        const double dY = static_cast<double>(f.y) - a.y;
-        if (std::fabs(dY) <= kEpsilon) return 0;
-        const auto k = static_cast<float>((static_cast<double>(f.x) - a.x) / dY);
-        const auto w0 = static_cast<float>(a.x - static_cast<double>(a.y) * k);
-        if (w0 <= kEpsilon) return 0;
-        symbol.params.widthAtY0 = w0;
-        symbol.params.widthAtY100 = static_cast<float>((100.0 - a.y) * k + a.x);
-    }
-    updateSymbolTransform(symbol);
-    return 1;
+    return fitSideLine(symbol, side, anchorSquare, farSquare) ? 1 : 0;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "core/diagnostics.h"
+#include "sample/mapping_walk.h"
 
 namespace ternwick {
 namespace {
@@ -142,7 +143,7 @@ int checkBorderPatternThresholded(SymbolResult& symbol, const float* binarisedGr
         for (int i = 0; i < (column ? Sy : Sx); ++i) {
             const float v = column ? cell(i, fixed) : cell(fixed, i);
             if (v < 0.0f) continue;
-            const bool finderExpected = !clock || i % 2 == 0;
+            const bool finderExpected = !clock || ringExpectsFinderColour(i);
             if (finderExpected ? t(v) > 0.5 : t(v) < 0.5) ++mismatches;
         }
         return mismatches <= 4;
@@ -154,29 +155,20 @@ int checkBorderPatternThresholded(SymbolResult& symbol, const float* binarisedGr
     return passed;
 }
 
-void gridToModules(SymbolResult& symbol, const float* binarisedGrid) {
-    std::fill(symbol.modules.get(), symbol.modules.get() + symbol.moduleCount, std::uint8_t{0});
+// Fills modules from the binarised grid, in the frame of the symbol square.
+static void gridToModules(SymbolResult& symbol, const float* binarisedGrid) {
     const SampledGrid grid = sampledGrid(symbol);
     const int interiorRows = grid.rows - 2;
     const int columns = grid.columns + gridMargin;
-    int i = 0;
-    for (int r = 0; r < interiorRows; ++r) {
-        if (r % (grid.regionRows + 2) >= grid.regionRows) continue;
-        int j = 0;
-        for (int q = 0; q < grid.columns - 2; ++q) {
-            if (q % (grid.regionColumns + 2) >= grid.regionColumns) continue;
-            std::uint8_t& module = symbol.modules[static_cast<std::size_t>(i) * symbol.mappingCols + j];
-            // The binarised cells hold -1, 0 or 255 exactly.
-            const auto value = static_cast<int>(binarisedGrid[cellIndex(columns, interiorRows - r, q + 1)]);
-            if (value < 0) module |= ModuleOutside;
-            const int b = value / 255;
-            const int f = symbol.polarity == 1 ? 1 - b : b;
-            if (f < 0.5) module |= ModuleBackground;
-            module |= ModuleSampled;
-            ++j;
-        }
-        ++i;
-    }
+    forEachMappingModule(symbol, [&](int r, int q, std::uint8_t& module) {
+        // The binarised cells hold -1, 0 or 255 exactly.
+        const auto value = static_cast<int>(binarisedGrid[cellIndex(columns, interiorRows - r, q + 1)]);
+        if (value < 0) module |= ModuleOutside;
+        const int b = value / 255;
+        const int f = symbol.polarity == 1 ? 1 - b : b;
+        if (f < 0.5) module |= ModuleBackground;
+        module |= ModuleSampled;
+    });
 }
 
 namespace {

@@ -39,7 +39,4 @@ void localThreshold(const float* source, float* target, int rows, int columns, i
 int checkBorderPatternThresholded(SymbolResult& symbol, const float* binarisedGrid,
                                   BorderCheckRecord* record = nullptr);
 
-// Fills modules from the binarised grid.
-void gridToModules(SymbolResult& symbol, const float* binarisedGrid);
-
 }  // namespace ternwick

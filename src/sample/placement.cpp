@@ -56,7 +56,8 @@ void placeModule(SymbolResult& symbol, std::int32_t row, std::int32_t col, std::
     }
 }
 
-void placeShape(SymbolResult& symbol, std::int32_t row, std::int32_t col, std::int32_t codeword) {
+// The standard eight-module shape whose last module is at (row, col).
+static void placeShape(SymbolResult& symbol, std::int32_t row, std::int32_t col, std::int32_t codeword) {
     placeModule(symbol, row - 2, col - 2, codeword, 0x80);
     placeModule(symbol, row - 2, col - 1, codeword, 0x40);
     placeModule(symbol, row - 1, col - 2, codeword, 0x20);
@@ -88,11 +89,12 @@ void placeCorner(SymbolResult& symbol, const CornerShape& shape, std::int32_t co
 
 }  // namespace
 
-void placeCorner1(SymbolResult& symbol, std::int32_t codeword) {
+// The two fixed corner shapes of square symbols.
+static void placeCorner1(SymbolResult& symbol, std::int32_t codeword) {
     placeCorner(symbol, kCorner1, codeword);
 }
 
-void placeCorner2(SymbolResult& symbol, std::int32_t codeword) {
+static void placeCorner2(SymbolResult& symbol, std::int32_t codeword) {
     placeCorner(symbol, kCorner2, codeword);
 }
 

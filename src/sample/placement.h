@@ -15,13 +15,6 @@ namespace ternwick {
 // buffers or counts do not describe a mapping matrix.
 void placeCodewords(SymbolResult& symbol);
 
-// The standard eight-module shape whose last module is at (row, col).
-void placeShape(SymbolResult& symbol, std::int32_t row, std::int32_t col, std::int32_t codeword);
-
-// The two fixed corner shapes of square symbols.
-void placeCorner1(SymbolResult& symbol, std::int32_t codeword);
-void placeCorner2(SymbolResult& symbol, std::int32_t codeword);
-
 // Reads module (row, col), wrapped around the matrix edges, into the bit of
 // the codeword given by mask: set for a module of the finder's colour, clear
 // for background. A position or codeword outside the record is ignored.

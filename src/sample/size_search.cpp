@@ -8,6 +8,7 @@
 #include "core/checked_convert.h"
 #include "core/diagnostics.h"
 #include "locate/finder.h"
+#include "sample/mapping_walk.h"
 
 namespace ternwick {
 
@@ -31,7 +32,9 @@ bool estimateSymbolSize(const SymbolResult& symbol, const Vector2& start, const 
     return true;
 }
 
-double finderLikeness(const SymbolResult& symbol, float grey) {
+// Grey value -> how much it looks like the finder (near 1) rather than the
+// background (near 0), from the symbol's level statistics and polarity.
+static double finderLikeness(const SymbolResult& symbol, float grey) {
     const LevelStats& s = symbol.levels;
     const double t = ((grey - static_cast<double>(s.baseValue)) * s.sign - s.minLevel) /
                      (static_cast<double>(s.maxLevel) - s.minLevel);
@@ -78,6 +81,8 @@ int checkBorderPattern(const SymbolResult& symbol, const SearchContext& context,
         for (int l = Sx - 1; l >= 0; --l) {
             if (k != 0 && k != Sy - 1 && l != 0 && l != Sx - 1) continue;
             const Vector2 p = squareToImage(symbol, 100.0 * (l + 0.5) / Sx, 100.0 * (k + 0.5) / Sy);
+            // A point on the picture's far edge still counts as inside here
+            // (module sampling below counts it as outside).
             if (p.x < 0.0 || p.y < 0.0 || p.x > width || p.y > height) {
                 ++outside;
                 continue;
@@ -85,14 +90,9 @@ int checkBorderPattern(const SymbolResult& symbol, const SearchContext& context,
             float grey = 0.0f;
             sampleBilinear(context.image, grey, p.x, p.y);
             const double f = finderLikeness(symbol, grey);
-            bool mismatch = false;
-            if (k == 0 || l == 0) {
-                mismatch = f < 0.5;
-            } else if ((k + l) % 2 == 1) {
-                mismatch = f < 0.5;
-            } else {
-                mismatch = f > 0.5;
-            }
+            // k counts rows from the solid row up, l columns from the solid column.
+            const bool finderExpected = k == 0 || l == 0 || ringExpectsFinderColour(k == Sy - 1 ? l : k);
+            const bool mismatch = finderExpected ? f < 0.5 : f > 0.5;
             if (mismatch && ++mismatches > 4) {
                 gaveUp = true;
                 break;
@@ -104,7 +104,9 @@ int checkBorderPattern(const SymbolResult& symbol, const SearchContext& context,
     return passed;
 }
 
-bool allocateSymbolBuffers(SymbolResult& symbol) {
+// Allocates modules, codewords, erasures and message, all cleared. False,
+// with nothing held, when memory is exhausted.
+static bool allocateSymbolBuffers(SymbolResult& symbol) {
     symbol.moduleCount = symbol.mappingRows * symbol.mappingCols;
     symbol.modules.reset(new (std::nothrow) std::uint8_t[static_cast<std::size_t>(symbol.moduleCount)]());
     const SymbolShape& size = kSymbolShapes[static_cast<std::size_t>(symbol.sizeIndex)];
@@ -312,29 +314,21 @@ int fitRectangularSize(SymbolResult& symbol, SearchContext& context, SizeSearchR
 }
 
 void sampleModules(SymbolResult& symbol, const SearchContext& context) {
-    std::fill(symbol.modules.get(), symbol.modules.get() + symbol.moduleCount, std::uint8_t{0});
     const SampledGrid grid = sampledGrid(symbol);
     const int Sy = grid.rows;
     const int Sx = grid.columns;
     const double width = static_cast<std::uint32_t>(context.image.width);
     const double height = static_cast<std::uint32_t>(context.image.height);
-    int i = 0;
-    for (int r = 0; r < Sy - 2; ++r) {
-        if (r % (grid.regionRows + 2) >= grid.regionRows) continue;  // alignment rows
-        int j = 0;
-        for (int q = 0; q < Sx - 2; ++q) {
-            if (q % (grid.regionColumns + 2) >= grid.regionColumns) continue;
-            std::uint8_t& module = symbol.modules[static_cast<std::size_t>(i) * symbol.mappingCols + j];
-            const Vector2 p = squareToImage(symbol, 100.0 * (q + 1.5) / Sx, 100.0 - 100.0 * (r + 1.5) / Sy);
-            if (p.x < 0.0 || p.y < 0.0 || p.x >= width || p.y >= height) module |= ModuleOutside;
-            float grey = 0.0f;
-            sampleBilinear(context.image, grey, p.x, p.y);
-            if (finderLikeness(symbol, grey) < 0.5) module |= ModuleBackground;
-            module |= ModuleSampled;
-            ++j;
-        }
-        ++i;
-    }
+    forEachMappingModule(symbol, [&](int r, int q, std::uint8_t& module) {
+        const Vector2 p = squareToImage(symbol, 100.0 * (q + 1.5) / Sx, 100.0 - 100.0 * (r + 1.5) / Sy);
+        // A module centre on the picture's far edge is outside (the border
+        // check above counts such a point as inside).
+        if (p.x < 0.0 || p.y < 0.0 || p.x >= width || p.y >= height) module |= ModuleOutside;
+        float grey = 0.0f;
+        sampleBilinear(context.image, grey, p.x, p.y);
+        if (finderLikeness(symbol, grey) < 0.5) module |= ModuleBackground;
+        module |= ModuleSampled;
+    });
 }
 
 }  // namespace ternwick

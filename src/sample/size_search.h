@@ -38,20 +38,18 @@ inline constexpr int kSizeOffsets[7] = {0, -2, 2, -4, 4, -6, 6};
 bool estimateSymbolSize(const SymbolResult& symbol, const Vector2& start, const Vector2& end, bool alongX,
                         int& estimate, float& length);
 
-// Grey value -> how much it looks like the finder (near 1) rather than the
-// background (near 0), from the symbol's level statistics and polarity.
-double finderLikeness(const SymbolResult& symbol, float grey);
-
 // 1 with sizeIndex, counts and cleared buffers set; 0 with nothing allocated.
 int fitSymbolSize(SymbolResult& symbol, SearchContext& context, SizeSearchRecord* record = nullptr);
+
+// The border ring's pattern, which both border checks test (each on its own
+// samples and in its own order): the solid row and column are of the
+// finder's colour; along the two clock sides, counted from the solid side,
+// even positions are of the finder's colour and odd ones of the background's.
+inline bool ringExpectsFinderColour(int positionAlongClockSide) { return positionAlongClockSide % 2 == 0; }
 
 // Checks the ring of the candidate whose interior sizes are in mappingRows
 // (along the solid column) and mappingCols (along the solid row).
 int checkBorderPattern(const SymbolResult& symbol, const SearchContext& context, BorderCheckRecord* record = nullptr);
-
-// Allocates modules, codewords, erasures and message, all cleared. False,
-// with nothing held, when memory is exhausted.
-bool allocateSymbolBuffers(SymbolResult& symbol);
 
 // A rectangular size as the size search tries it: modules along Y (rows) and
 // X (columns) of the symbol square; a mirrored symbol lies with its rows

@@ -12,6 +12,7 @@
 #include "driver/decode_driver.h"
 #include "core/diagnostics.h"
 #include "driver/decode_trace.h"
+#include "support/decode_run.h"
 #include "support/picture_files.h"
 #include "support/symbol_records.h"
 #include "support/symbol_writer.h"
@@ -23,23 +24,9 @@ namespace {
 using testing::ModuleMatrix;
 using testing::RenderOptions;
 
-struct Decoded {
-    int result = -1;
-    ResultFields fields;
-    DecodeTrace trace;
-};
+using Decoded = testing::DecodeRun;
 
-Decoded decodeFile(const std::string& path) {
-    Decoded decoded;
-    CapturingDiagnosticSink quiet;  // X12 symbols echo their characters
-    ScopedDiagnosticSink scope(quiet);
-    auto context = std::make_unique<DecodeContext>();
-    context->flags = 1;
-    context->trace = &decoded.trace;
-    decoded.result = decodeImageFile(decoded.fields, *context, path);
-    releaseSymbols(*context);
-    return decoded;
-}
+Decoded decodeFile(const std::string& path) { return std::move(*testing::decodeFileOnce(path, true)); }
 
 Decoded decodeFileBytes(const std::string& name, const std::vector<std::uint8_t>& bytes) {
     const std::string path = testing::scratchDirectory() + "/" + name;

@@ -10,6 +10,7 @@
 #include "driver/decode_driver.h"
 #include "core/hex_text.h"
 #include "driver/decode_trace.h"
+#include "support/decode_run.h"
 
 namespace ternwick {
 namespace {
@@ -81,12 +82,10 @@ TEST_P(ReferenceTrace, EveryStageMatchesTheRecordedValues) {
     const json reference = json::parse(jsonFile);
     const std::string picture = base + (std::string(GetParam()).find("grey24") != std::string::npos ? ".bmp" : ".png");
 
-    DecodeTrace trace;
-    auto context = std::make_unique<DecodeContext>();
-    context->trace = &trace;
-    ResultFields fields;
-    ASSERT_EQ(decodeImageFile(fields, *context, picture), 0);
-    releaseSymbols(*context);
+    const auto run = testing::decodeFileOnce(picture, true);
+    ASSERT_EQ(run->result, 0);
+    const ResultFields& fields = run->fields;
+    const DecodeTrace& trace = run->trace;
 
     EXPECT_EQ(fields.statusText, reference["status"].get<std::string>());
     EXPECT_EQ(fields.schemeText, reference["scheme"].get<std::string>());
@@ -103,7 +102,7 @@ TEST_P(ReferenceTrace, EveryStageMatchesTheRecordedValues) {
     const json& e = reference["trace"][0];
     Comparison compare;
     EXPECT_EQ(c.pass, e["pass"].get<int>());
-    EXPECT_EQ(c.direction == 1 ? "col" : "row", e["line"][0].get<std::string>());
+    EXPECT_EQ(onColumnLine(c) ? "col" : "row", e["line"][0].get<std::string>());
     EXPECT_EQ(c.lineIndex, e["line"][1].get<int>());
     compare.number(c.seedAcross, e["seed_across"], "seed_across");
     EXPECT_EQ(c.attempt, e["attempt"].get<int>());

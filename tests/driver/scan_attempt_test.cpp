@@ -10,7 +10,7 @@ namespace {
 
 TEST(ScanAttempt, StopsAtOnceWhenASymbolIsAlreadyStored) {
     DecodeContext context;
-    context.flags = 1;
+    context.flags = StopAtFirstSymbol;
     context.symbolCount = 1;  // and no picture at all: nothing may be read
     EXPECT_EQ(attemptScanLine(context, 1, 5), 1);
     EXPECT_EQ(attemptScanLineSecondPass(context, 8, 5), 1);
@@ -18,7 +18,7 @@ TEST(ScanAttempt, StopsAtOnceWhenASymbolIsAlreadyStored) {
 
 TEST(ScanAttempt, LinesThatDoNotQualifyLeaveNoTrace) {
     DecodeContext context;
-    context.flags = 1;
+    context.flags = StopAtFirstSymbol;
     // Two transitions only: one dark bar across a light picture.
     context.image = testing::makeGreyImage(40, 40, [](int x, int) { return x >= 10 && x < 20 ? 0 : 255; });
     EXPECT_EQ(attemptScanLine(context, 8, 20), 0);

@@ -241,7 +241,7 @@ private slots:
         ResultFields direct;
         {
             DecodeContext context;
-            context.flags = 1;
+            context.flags = StopAtFirstSymbol;
             decodeImageFile(direct, context, QFile::encodeName(picture).toStdString());
             releaseSymbols(context);
         }
