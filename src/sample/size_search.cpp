@@ -168,6 +168,9 @@ int fitSymbolSize(SymbolResult& symbol, SearchContext& context, SizeSearchRecord
 }
 
 std::vector<RectangleTry> rectangleTries(int e1, int e2, double legRatio) {
+    // Legs of about equal length are a square's: no rectangle is as square
+    // as that (26x40, the squarest, has sides 0.65 apart), so none is tried.
+    if (legRatio > 0.8 && legRatio < 1.25) return {};
     // Estimate pairs (along X, along Y): the two clock periods, and each of
     // them with the other side from the finder's legs (the clock along a
     // short side is measured poorly).

@@ -66,7 +66,8 @@ inline constexpr std::size_t kMostRectangleTries = 8;
 
 // Rectangular sizes in both orientations whose sides lie near the estimates
 // (e1 modules along X, e2 along Y, and either with the other side from the
-// ratio of the finder's legs, Y to X), nearest first.
+// ratio of the finder's legs, Y to X), nearest first; none for legs of
+// about equal length.
 std::vector<RectangleTry> rectangleTries(int e1, int e2, double legRatio);
 
 // The length of the finder's leg along Y over that of its leg along X.
