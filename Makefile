@@ -6,7 +6,8 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
 PACKAGES := cmake make g++ pkg-config python3 libpng-dev zlib1g-dev libgtest-dev libgmock-dev \
             libbenchmark-dev libcli11-dev nlohmann-json3-dev qt6-base-dev \
-            fonts-wqy-zenhei qt6-translations-l10n
+            fonts-wqy-zenhei qt6-translations-l10n \
+            pybind11-dev python3-dev python3-numpy python3-pil python3-pytest python3-dask python3-distributed
 FUZZ_PACKAGES := cmake make pkg-config libpng-dev zlib1g-dev clang libclang-rt-14-dev
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS := bmp_loader png_loader decode_picture codeword_layer
@@ -14,6 +15,10 @@ FUZZ_TARGETS := bmp_loader png_loader decode_picture codeword_layer
 RELEASE_DIR := build/release
 PACKAGE_DIR := build/package
 TEST_DIR := build/asan
+# The Python module is built for, and tested with, Debian's interpreter, even
+# where another python3 comes first on the PATH.
+PYTHON ?= /usr/bin/python3
+PYTHON_FLAGS := -DTERNWICK_PYTHON=ON -DPython3_EXECUTABLE=$(PYTHON)
 BENCH_DIR := build/bench
 FUZZ_DIR := build/fuzz
 
@@ -37,7 +42,7 @@ deps:
 	$(call install_missing,$(PACKAGES))
 
 release: deps
-	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DTERNWICK_TESTS=OFF -DTERNWICK_BENCH=OFF
+	cmake -S . -B $(RELEASE_DIR) -DCMAKE_BUILD_TYPE=Release -DTERNWICK_TESTS=OFF -DTERNWICK_BENCH=OFF $(PYTHON_FLAGS)
 	cmake --build $(RELEASE_DIR) -j $(JOBS)
 
 build: release
@@ -46,7 +51,7 @@ run: release
 	./$(RELEASE_DIR)/cli/ternwick "$(FILE)"
 
 test: deps
-	cmake -S . -B $(TEST_DIR) -DCMAKE_BUILD_TYPE=Debug -DTERNWICK_SANITIZE=ON -DTERNWICK_BENCH=OFF
+	cmake -S . -B $(TEST_DIR) -DCMAKE_BUILD_TYPE=Debug -DTERNWICK_SANITIZE=ON -DTERNWICK_BENCH=OFF $(PYTHON_FLAGS)
 	cmake --build $(TEST_DIR) -j $(JOBS)
 	cd $(TEST_DIR) && \
 	  ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1 \

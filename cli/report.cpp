@@ -56,6 +56,30 @@ std::string cornersText(const std::vector<PicturePoint>& corners) {
     return out;
 }
 
+std::string messageString(const ResultFields& f) { return {f.message.begin(), f.message.end()}; }
+
+// Each ECI as value@position, space-separated.
+std::string eciText(const MessageInfo& info) {
+    std::string out;
+    for (const EciMark& e : info.eci) {
+        if (!out.empty()) out += ' ';
+        out += std::to_string(e.value) + "@" + std::to_string(e.position);
+    }
+    return out;
+}
+
+std::string structuredAppendText(const MessageInfo& info) {
+    const auto& sa = info.structuredAppend;
+    if (!sa) return "";
+    return std::to_string(sa->position) + " of " + std::to_string(sa->total) + ", file " +
+           std::to_string(sa->fileId1) + " " + std::to_string(sa->fileId2);
+}
+
+// The symbology identifier of a decoded symbol; empty when none was decoded.
+std::string symbologyIdText(const ResultFields& f) {
+    return f.decoded ? std::string(f.messageInfo.symbologyId()) : std::string();
+}
+
 }  // namespace
 
 std::string formatReportText(const FileReport& report) {
@@ -67,6 +91,12 @@ std::string formatReportText(const FileReport& report) {
     out += "  Time:    " + report.timeText + "\n";
     out += "  Message: " + hexOf(report.fields.message.data(), report.fields.message.size()) + "\n";
     out += "  Corners: " + cornersText(report.fields.corners) + "\n";
+    out += "  Content: " + escapeBytes(messageString(report.fields)) + "\n";
+    out += "  AIM id:  " + symbologyIdText(report.fields) + "\n";
+    out += "  GS1:     " + report.fields.gs1Hri + "\n";
+    out += "  ECI:     " + eciText(report.fields.messageInfo) + "\n";
+    out += "  Append:  " + structuredAppendText(report.fields.messageInfo) + "\n";
+    out += "  Fault:   " + std::string(messageFaultText(report.fields.messageInfo.fault)) + "\n";
     if (report.traced) out += formatTraceText(report.trace);
     return out;
 }
@@ -88,6 +118,19 @@ nlohmann::ordered_json reportJson(const FileReport& report) {
     j["decode_ms"] = f.decodeMs;
     j["corners"] = nlohmann::ordered_json::array();
     for (const PicturePoint& p : f.corners) j["corners"].push_back({rounded(p.x), rounded(p.y)});
+    j["message_text"] = jsonText(messageString(f));
+    j["symbology_id"] = symbologyIdText(f);
+    j["gs1_hri"] = f.gs1Hri;
+    j["eci"] = nlohmann::ordered_json::array();
+    for (const EciMark& e : f.messageInfo.eci) j["eci"].push_back({{"value", e.value}, {"position", e.position}});
+    if (const auto& sa = f.messageInfo.structuredAppend) {
+        j["structured_append"] = {{"position", sa->position},
+                                  {"total", sa->total},
+                                  {"file_id", {sa->fileId1, sa->fileId2}}};
+    } else {
+        j["structured_append"] = nullptr;
+    }
+    j["message_fault"] = std::string(messageFaultText(f.messageInfo.fault));
     if (report.traced) j["trace"] = traceJson(report.trace);
     return j;
 }

@@ -8,6 +8,7 @@
 #include "ecc/reed_solomon.h"
 #include "fuzz_targets.h"
 #include "message/codeword_decoder.h"
+#include "message/gs1_element_strings.h"
 #include "sample/placement.h"
 #include "support/symbol_records.h"
 #include "support/symbol_writer.h"
@@ -15,14 +16,32 @@
 namespace ternwick::fuzz {
 namespace {
 
-// Whatever the codewords, the message decoder stays within the record.
-void decodeMessage(SymbolResult& symbol) {
-    decodeCodewords(symbol);
+// Whatever the codewords, the message decoder stays within the record and
+// what it says about the message is within the ranges the encodation allows.
+void decodeMessage(SymbolResult& symbol, bool notes) {
+    const MessageInfo info = decodeCodewords(symbol, MessageOptions{notes});
     fuzzCheck(symbol.messageLength >= 0 && symbol.messageLength <= symbol.messageCapacity,
               "the message stays within its buffer");
+    std::int32_t lastEci = 0;
+    for (const EciMark& eci : info.eci) {
+        fuzzCheck(eci.value <= 999999 && eci.position >= lastEci && eci.position <= symbol.messageLength,
+                  "ECI values and positions are in range and in order");
+        lastEci = eci.position;
+    }
+    if (const auto& sa = info.structuredAppend) {
+        fuzzCheck(sa->total >= 2 && sa->total <= 16 && sa->position >= 1 && sa->position <= sa->total &&
+                      sa->fileId1 >= 1 && sa->fileId1 <= 254 && sa->fileId2 >= 1 && sa->fileId2 <= 254,
+                  "structured append fields are in range");
+    }
+    fuzzCheck(!(info.gs1 && info.aim) && (info.macro == 0 || info.macro == 5 || info.macro == 6),
+              "GS1 and AIM exclude each other; macros are 05 or 06");
+    // Any message bytes, GS1 or not, give a human-readable form or none.
+    const std::string hri = gs1HumanReadable(
+        {reinterpret_cast<const char*>(symbol.message.get()), static_cast<std::size_t>(symbol.messageLength)});
+    fuzzCheck(hri.empty() || hri.front() == '(', "a human-readable form opens with an identifier");
 }
 
-void matrixForm(SymbolResult& symbol, const std::uint8_t* data, std::size_t size) {
+void matrixForm(SymbolResult& symbol, const std::uint8_t* data, std::size_t size, bool notes) {
     const int n = symbol.mappingRows;
     const std::size_t moduleBytes = (static_cast<std::size_t>(n) * n + 7) / 8;
     testing::ModuleMatrix mapping(static_cast<std::size_t>(n), std::vector<bool>(static_cast<std::size_t>(n)));
@@ -41,7 +60,7 @@ void matrixForm(SymbolResult& symbol, const std::uint8_t* data, std::size_t size
     fuzzCheck(symbol.erasureCount >= 0 && symbol.erasureCount <= symbol.codewordCount,
               "the erasure list stays within its buffer");
     correctSymbol(symbol);
-    decodeMessage(symbol);
+    decodeMessage(symbol, notes);
 }
 
 // Damage to one Reed-Solomon block: erased positions and changed ones.
@@ -50,7 +69,7 @@ struct BlockDamage {
     int errors = 0;
 };
 
-void codewordForm(SymbolResult& symbol, int symbolSize, const std::uint8_t* data, std::size_t size) {
+void codewordForm(SymbolResult& symbol, int symbolSize, const std::uint8_t* data, std::size_t size, bool notes) {
     const SymbolSize& row = kSymbolSizes[static_cast<std::size_t>(symbol.sizeIndex)];
     std::vector<std::uint8_t> dataCodewords(static_cast<std::size_t>(row.dataCodewords), 129);
     const std::size_t given = std::min(dataCodewords.size(), size);
@@ -100,7 +119,7 @@ void codewordForm(SymbolResult& symbol, int symbolSize, const std::uint8_t* data
         fuzzCheck(std::equal(coded.begin(), coded.end(), symbol.codewords.get()),
                   "correction restores the coded stream");
     }
-    decodeMessage(symbol);
+    decodeMessage(symbol, notes);
 }
 
 }  // namespace
@@ -109,13 +128,14 @@ int fuzzCodewordLayer(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;
     const int symbolSize = kSymbolSizes[static_cast<std::size_t>(data[0] % kSymbolSizeCount)].symbolSize;
     const bool codewordStream = (data[1] & 1) != 0;
-    CapturingDiagnosticSink sink;  // the X12 echo and the FNC1 note
+    const bool notes = (data[1] & 2) != 0;  // the X12 echo and the FNC1 note, when asked for
+    CapturingDiagnosticSink sink;
     ScopedDiagnosticSink scoped(sink);
     SymbolResult symbol = testing::prepareSymbol(symbolSize);
     if (codewordStream) {
-        codewordForm(symbol, symbolSize, data + 2, size - 2);
+        codewordForm(symbol, symbolSize, data + 2, size - 2, notes);
     } else {
-        matrixForm(symbol, data + 2, size - 2);
+        matrixForm(symbol, data + 2, size - 2, notes);
     }
     return 0;
 }

@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -106,8 +107,26 @@ struct Point {
     double y = 0.0;
 };
 
+// An extended channel interpretation (a character set, for example) in force
+// from one message byte on.
+struct Eci {
+    std::uint32_t value = 0;   // 0..999999: 3 is ISO 8859-1, 26 UTF-8, ...
+    std::size_t position = 0;  // index into Symbol::bytes of the first byte it applies to
+};
+
+// The symbol's place in a series of symbols whose messages join into one.
+struct StructuredAppend {
+    int position = 0;  // 1..total
+    int total = 0;     // 2..16
+    int fileId1 = 0;   // 1..254; the pair is the same for every symbol of the series
+    int fileId2 = 0;   // 1..254
+};
+
 struct Symbol {
-    std::vector<std::uint8_t> bytes;  // the whole decoded message
+    // The whole decoded message. GS1 fields of variable length end with the
+    // group separator 0x1D; a macro 05/06 symbol's bytes carry the header
+    // "[)>" RS "05" GS (or "06") and the trailer RS EOT it stands for.
+    std::vector<std::uint8_t> bytes;
     int rows = 0;                     // modules, finder and clock included: square,
     int columns = 0;                  // rectangular (8x18 to 16x48) and DMRE (8x48 to 26x64) sizes
     std::string scheme;               // what the first codeword announces ("C40 Latch", ...), or empty
@@ -120,6 +139,23 @@ struct Symbol {
     int pass = 0;                     // the search pass that found it: 1, 2, ...
     int correctedErrors = 0;          // codewords error correction changed
     int erasures = 0;                 // codewords read as unknown (outside the picture)
+
+    // The symbology identifier a reader sends before the message: "]d1"
+    // plain, "]d2" GS1, "]d3" AIM (FNC1 after one letter or digit pair),
+    // "]d4" to "]d6" the same three with ECI.
+    std::string symbologyId;
+    bool gs1 = false;                 // the message is GS1 element strings
+    std::string gs1Hri;               // their human-readable form, "(01)09501101530003(10)ABC123";
+                                      // empty when not GS1 or not well-formed GS1
+    std::vector<Eci> eci;             // in message order, empty when none
+    std::optional<StructuredAppend> structuredAppend;
+    bool readerProgramming = false;   // a symbol that programs the reader
+    int macro = 0;                    // 5 or 6 for a macro 05/06 symbol, otherwise 0
+    // Empty when the codeword stream was whole. Otherwise why decoding stopped
+    // early (the data ended inside an ECI value, a structured-append header
+    // or a Base256 field, or broke the encodation rules); bytes then hold the
+    // message up to that point.
+    std::string messageFault;
 };
 
 // The most symbols one call returns, whatever maxSymbols asks for.

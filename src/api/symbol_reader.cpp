@@ -10,6 +10,7 @@
 #include "driver/symbol_search.h"
 #include "image/pixel_import.h"
 #include "image/picture_loader.h"
+#include "message/gs1_element_strings.h"
 #include "ternwick/ternwick.h"
 
 namespace ternwick {
@@ -94,7 +95,7 @@ private:
     std::chrono::steady_clock::time_point deadline_;
 };
 
-Symbol publicSymbol(const SymbolResult& found, int pictureHeight) {
+Symbol publicSymbol(const SymbolResult& found, const MessageInfo& message, int pictureHeight) {
     Symbol symbol;
     const std::int32_t length = found.messageLength < 0 ? 0 : found.messageLength;
     symbol.bytes.assign(found.message.get(), found.message.get() + length);
@@ -109,6 +110,19 @@ Symbol publicSymbol(const SymbolResult& found, int pictureHeight) {
     symbol.pass = found.pass;
     symbol.correctedErrors = found.correctedCodewords;
     symbol.erasures = found.erasureCount;
+
+    symbol.symbologyId = message.symbologyId();
+    symbol.gs1 = message.gs1;
+    symbol.gs1Hri = gs1HumanReadableOf(message, symbol.bytes.data(), symbol.bytes.size());
+    for (const EciMark& mark : message.eci) {
+        symbol.eci.push_back({mark.value, static_cast<std::size_t>(mark.position)});
+    }
+    if (const auto& sa = message.structuredAppend) {
+        symbol.structuredAppend = StructuredAppend{sa->position, sa->total, sa->fileId1, sa->fileId2};
+    }
+    symbol.readerProgramming = message.readerProgramming;
+    symbol.macro = message.macro;
+    symbol.messageFault = messageFaultText(message.fault);
     return symbol;
 }
 
@@ -122,7 +136,8 @@ ReadResult search(DecodeContext& context, const ReaderOptions& options) {
     const Failure searched = searchPicture(context);
     if (searched.failed()) result.error = publicError(searched);
     for (int i = 0; i < context.symbolCount; ++i) {
-        result.symbols.push_back(publicSymbol(context.symbols[static_cast<std::size_t>(i)], context.image.height));
+        const auto index = static_cast<std::size_t>(i);
+        result.symbols.push_back(publicSymbol(context.symbols[index], context.messages[index], context.image.height));
     }
     releaseSymbols(context);
     return result;

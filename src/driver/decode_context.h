@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "locate/search_context.h"
+#include "message/message_info.h"
 #include "sample/symbol_result.h"
 
 namespace ternwick {
@@ -48,6 +49,8 @@ struct DecodeContext : SearchContext {
     std::int32_t symbolLimit = kMaxSymbols;  // the search stops once it holds this many
     // The first kMaxSymbols records are always there; storeSymbol adds more.
     std::vector<SymbolResult> symbols = std::vector<SymbolResult>(kMaxSymbols);
+    // What each symbol says about its message, one for each record.
+    std::vector<MessageInfo> messages = std::vector<MessageInfo>(kMaxSymbols);
     std::int32_t rejectedRows[kRejectedLineCapacity] = {};
     std::int32_t rejectedRowCount = 0;
     std::int32_t rejectedColumns[kRejectedLineCapacity] = {};
@@ -57,12 +60,12 @@ struct DecodeContext : SearchContext {
     DecodeTrace* trace = nullptr;          // filled only when asked for
 };
 
-// Frees the buffers of the first symbolCount symbols, zero-fills those records
-// and sets symbolCount to 0.
+// Frees the buffers of the first symbolCount symbols, zero-fills those records,
+// clears their message metadata and sets symbolCount to 0.
 void releaseSymbols(DecodeContext& context);
 
-// Moves a decoded symbol into the next record, adding one when needed, and
-// counts it.
-void storeSymbol(DecodeContext& context, SymbolResult&& symbol);
+// Moves a decoded symbol and what it says about its message into the next
+// record, adding one when needed, and counts it.
+void storeSymbol(DecodeContext& context, SymbolResult&& symbol, MessageInfo&& message);
 
 }  // namespace ternwick

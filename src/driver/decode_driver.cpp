@@ -9,6 +9,7 @@
 #include "driver/symbol_search.h"
 #include "image/bmp_reader.h"
 #include "image/png_loader.h"
+#include "message/gs1_element_strings.h"
 
 namespace ternwick {
 namespace {
@@ -26,7 +27,7 @@ void reportFailure(ResultFields& fields, bool showLoadFailure) {
 }
 
 // The fields of the first symbol found.
-void reportSymbol(ResultFields& fields, const SymbolResult& symbol, int pictureHeight) {
+void reportSymbol(ResultFields& fields, const SymbolResult& symbol, const MessageInfo& info, int pictureHeight) {
     const std::int32_t length = std::clamp(symbol.messageLength, 0, symbol.messageCapacity);
     if (symbol.codewords && symbol.codewordCount > 0) {
         if (const char* name = schemeName(symbol.codewords[0])) {
@@ -44,6 +45,8 @@ void reportSymbol(ResultFields& fields, const SymbolResult& symbol, int pictureH
     fields.symbolSize = symbolRows(symbol);
     fields.symbolColumns = symbolColumns(symbol);
     fields.message.assign(bytes, bytes + length);
+    fields.messageInfo = info;
+    fields.gs1Hri = gs1HumanReadableOf(info, bytes, length);
     const std::array<PicturePoint, 4> corners = symbolCorners(symbol, pictureHeight);
     fields.corners.assign(corners.begin(), corners.end());
 }
@@ -114,12 +117,13 @@ int decodePicture(ResultFields& fields, DecodeContext& context, int maxSymbols) 
         reportFailure(fields, true);
         status = 1;
     } else if (context.symbolCount > 0) {
-        reportSymbol(fields, context.symbols[0], context.image.height);
+        reportSymbol(fields, context.symbols[0], context.messages[0], context.image.height);
         releaseSymbolBuffers(context.symbols[0]);
         for (std::int32_t i = 1; i < context.symbolCount; ++i) {
             SymbolResult& further = context.symbols[static_cast<std::size_t>(i)];
             fields.furtherSymbols.emplace_back();
-            reportSymbol(fields.furtherSymbols.back(), further, context.image.height);
+            reportSymbol(fields.furtherSymbols.back(), further, context.messages[static_cast<std::size_t>(i)],
+                         context.image.height);
             releaseSymbolBuffers(further);
         }
     } else {

@@ -8,6 +8,7 @@
 #include "core/failure.h"
 #include "driver/decode_context.h"
 #include "driver/symbol_corners.h"
+#include "message/message_info.h"
 
 namespace ternwick {
 
@@ -32,6 +33,8 @@ struct ResultFields {
     std::int32_t symbolColumns = 0;     // its modules from left to right (0: as symbolSize)
     std::vector<std::uint8_t> message;  // its whole message
     std::vector<PicturePoint> corners;  // its four corners (see symbolCorners), empty when none
+    MessageInfo messageInfo;            // GS1, ECI, structured append, ... of its message
+    std::string gs1Hri;                 // the GS1 human-readable form, empty when not GS1 or malformed
     double loadMs = 0.0;                // loading the file
     double decodeMs = 0.0;              // everything after loading
     Failure loadError;                    // why the picture could not be loaded or searched

@@ -184,11 +184,12 @@ bool correctsMirrored(SymbolResult& candidate, DecodeContext& context, std::vect
 }
 
 // The chain from the finder to the decoded message for one crossing. True
-// when the candidate decoded; its record then holds the symbol. What the
-// decoder has always read is read first, the same way; rectangles and mirror
-// images are tried only where that has failed.
-bool decodeCandidate(SymbolResult& candidate, DecodeContext& context, const CrossingCursor& cursor,
-                     const EdgeTrace& first, const EdgeTrace& second, SearchPass pass) {
+// when the candidate decoded; its record then holds the symbol, and message
+// what the symbol says about its message. What the decoder has always read is
+// read first, the same way; rectangles and mirror images are tried only where
+// that has failed.
+bool decodeCandidate(SymbolResult& candidate, MessageInfo& message, DecodeContext& context,
+                     const CrossingCursor& cursor, const EdgeTrace& first, const EdgeTrace& second, SearchPass pass) {
     const bool secondPass = pass == SearchPass::Second;
     CandidateRecorder recorder(context, pass, cursor);
     const int direction = cursor.direction;
@@ -256,7 +257,7 @@ bool decodeCandidate(SymbolResult& candidate, DecodeContext& context, const Cros
         }
     }
     candidate.pass = static_cast<std::int32_t>(pass);
-    decodeCodewords(candidate);
+    message = decodeCodewords(candidate);
     recorder.decoded(candidate);
     return true;
 }
@@ -342,11 +343,12 @@ int attempt(DecodeContext& context, int direction, int lineIndex, SearchPass pas
                 traceEdgeLines(second, image);
                 context.work.charge(first.steps + second.steps);
                 SymbolResult candidate;
-                if (decodeCandidate(candidate, context, cursor, first, second, pass)) {
+                MessageInfo message;
+                if (decodeCandidate(candidate, message, context, cursor, first, second, pass)) {
                     if (allSymbols && decodedBefore(context, candidate)) {
                         releaseSymbolBuffers(candidate);
                     } else {
-                        storeSymbol(context, std::move(candidate));
+                        storeSymbol(context, std::move(candidate), std::move(message));
                     }
                     if (searchOver(context)) return context.symbolCount;
                 }

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -179,6 +180,50 @@ TEST(SymbolReader, DiagnosticsReachOnlyTheCallersFunction) {
     EXPECT_EQ(readSymbols(picture.view, options).symbols.size(), 1u);
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
+// The symbol read back from a picture of the given data codewords.
+Symbol readCodewords(const std::vector<std::uint8_t>& data, int symbolSize) {
+    namespace t = ::ternwick::testing;
+    const auto modules = t::symbolModules(symbolSize, t::addCheckCodewords(t::padData(data, symbolSize), symbolSize));
+    const auto rendered = t::renderSymbol(modules, {});
+    const ReadResult result = readSymbols(callerPicture(rendered.image, PixelFormat::Grey, 0).view);
+    if (result.symbols.size() != 1) throw std::runtime_error("no symbol read");
+    return result.symbols[0];
+}
+
+TEST(SymbolReader, MessageMetadataTravelsWithTheSymbol) {
+    // GS1: FNC1 first, then (01) of predefined length and (10) ended by the string's end.
+    const Symbol gs1 = readCodewords({232, 131, 139, 180, 141, 131, 183, 130, 133, 140, 66, 67, 68}, 18);
+    EXPECT_EQ(std::string(gs1.bytes.begin(), gs1.bytes.end()), "0109501101530003" "10ABC");
+    EXPECT_TRUE(gs1.gs1);
+    EXPECT_EQ(gs1.symbologyId, "]d2");
+    EXPECT_EQ(gs1.gs1Hri, "(01)09501101530003(10)ABC");
+    EXPECT_TRUE(gs1.eci.empty());
+    EXPECT_FALSE(gs1.structuredAppend.has_value());
+    EXPECT_EQ(gs1.messageFault, "");
+
+    // Macro 06 with ECI 3 after its header, in the last symbol of a series of three.
+    const Symbol macro = readCodewords({233, 0x2E, 7, 9, 237, 241, 4, 66, 235, 106}, 18);
+    EXPECT_EQ(std::string(macro.bytes.begin(), macro.bytes.end()), "[)>\x1E" "06\x1D" "A\xE9\x1E\x04");
+    EXPECT_EQ(macro.macro, 6);
+    EXPECT_EQ(macro.symbologyId, "]d4");
+    ASSERT_EQ(macro.eci.size(), 1u);
+    EXPECT_EQ(macro.eci[0].value, 3u);
+    EXPECT_EQ(macro.eci[0].position, 7u);
+    ASSERT_TRUE(macro.structuredAppend.has_value());
+    EXPECT_EQ(macro.structuredAppend->position, 3);
+    EXPECT_EQ(macro.structuredAppend->total, 3);
+    EXPECT_EQ(macro.structuredAppend->fileId1, 7);
+    EXPECT_EQ(macro.structuredAppend->fileId2, 9);
+    EXPECT_EQ(macro.gs1Hri, "");
+    EXPECT_FALSE(macro.readerProgramming);
+
+    // A stream whose data ends inside an ECI value: the message so far and why it stopped.
+    const Symbol cut = readCodewords({234, 66, 241}, 10);
+    EXPECT_EQ(std::string(cut.bytes.begin(), cut.bytes.end()), "A");
+    EXPECT_TRUE(cut.readerProgramming);
+    EXPECT_NE(cut.messageFault, "");
 }
 
 TEST(PictureLoading, LoadsByContentAndSaysWhyNot) {

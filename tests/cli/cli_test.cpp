@@ -10,6 +10,7 @@
 #include "report.h"
 #include "support/picture_files.h"
 #include "support/symbol_sheet.h"
+#include "support/symbol_writer.h"
 
 namespace ternwick {
 namespace {
@@ -51,8 +52,10 @@ TEST(Command, JsonReportsEachFileWithTheDocumentedKeys) {
     EXPECT_EQ(noSymbol.status, 4);
     const auto lines = jsonLines(noSymbol.output);
     ASSERT_EQ(lines.size(), 2u);
-    const std::vector<std::string> keys = {"file", "decoded", "status", "scheme", "text", "hex",
-                                           "time", "message_hex", "size", "load_ms", "decode_ms", "corners"};
+    const std::vector<std::string> keys = {"file", "decoded", "status", "scheme", "text", "hex", "time",
+                                           "message_hex", "size", "load_ms", "decode_ms", "corners",
+                                           "message_text", "symbology_id", "gs1_hri", "eci",
+                                           "structured_append", "message_fault"};
     std::vector<std::string> seen;
     for (auto it = lines[0].begin(); it != lines[0].end(); ++it) seen.push_back(it.key());
     std::sort(seen.begin(), seen.end());
@@ -139,6 +142,35 @@ TEST(Command, SeveralSymbolsAreListedEachOnceWithTheirIndex) {
     EXPECT_NE(two.output.find("Symbol:  2 of 2"), std::string::npos) << two.output;
     EXPECT_EQ(two.output.find("Symbol:  3"), std::string::npos);
     EXPECT_EQ(runTernwick("--max-symbols 0 " + dir + "/three.png").status, 2);
+}
+
+TEST(Command, ReportsTheWholeMessageAndWhatTheSymbolSaysAboutIt) {
+    // Structured append 2 of 7 (file 1, 234), then GS1 with ECI 26:
+    // (01)09501101530003 (10)ABC123, a separator, (21)XYZ.
+    namespace t = testing;
+    const std::vector<std::uint8_t> data = {233, 26, 1, 234, 232, 241, 27, 131, 139, 180, 141, 131, 183, 130,
+                                            133, 140, 66, 67, 68, 142, 52, 232, 151, 89, 90, 91};
+    const auto modules = t::symbolModules(22, t::addCheckCodewords(t::padData(data, 22), 22));
+    const std::string path = t::scratchDirectory() + "/gs1.png";
+    t::writeFile(path, t::greyImageToPng(t::renderSymbol(modules, {}).image));
+
+    const auto result = runTernwick("--json " + path);
+    EXPECT_EQ(result.status, 0);
+    const auto line = jsonLines(result.output).at(0);
+    EXPECT_EQ(line["message_text"], "0109501101530003" "10ABC123\x1D" "21XYZ");
+    EXPECT_EQ(line["text"], "010950110153");
+    EXPECT_EQ(line["symbology_id"], "]d5");
+    EXPECT_EQ(line["gs1_hri"], "(01)09501101530003(10)ABC123(21)XYZ");
+    EXPECT_EQ(line["eci"], nlohmann::json::parse(R"([{"value": 26, "position": 0}])"));
+    EXPECT_EQ(line["structured_append"], nlohmann::json::parse(R"({"position": 2, "total": 7, "file_id": [1, 234]})"));
+    EXPECT_EQ(line["message_fault"], "");
+
+    const auto text = runTernwick(path).output;
+    for (const char* shown : {"Content: 0109501101530003" "10ABC123\\x1D" "21XYZ\n", "AIM id:  ]d5\n",
+                              "GS1:     (01)09501101530003(10)ABC123(21)XYZ\n", "ECI:     26@0\n",
+                              "Append:  2 of 7, file 1 234\n", "Fault:   \n"}) {
+        EXPECT_NE(text.find(shown), std::string::npos) << shown << "\n" << text;
+    }
 }
 
 TEST(Command, UsageErrorsHelpAndVersion) {

@@ -80,10 +80,23 @@ CodewordLayerResult decodeMapping(int symbolSize, const ModuleMatrix& mapping) {
     result.corrected = correctSymbol(symbol);
     result.codewords = codewordsOf(symbol);
     if (result.corrected) {
-        decodeCodewords(symbol);
+        result.info = decodeCodewords(symbol);
         result.message = messageOf(symbol);
     }
     return result;
+}
+
+std::string metadataSummary(const MessageInfo& info) {
+    std::string out(info.symbologyId());
+    for (const EciMark& e : info.eci) out += " eci " + std::to_string(e.value) + "@" + std::to_string(e.position);
+    if (const auto& sa = info.structuredAppend) {
+        out += " sa " + std::to_string(sa->position) + "/" + std::to_string(sa->total) + " " +
+               std::to_string(sa->fileId1) + "," + std::to_string(sa->fileId2);
+    }
+    if (info.readerProgramming) out += " programming";
+    if (info.macro != 0) out += " macro " + std::to_string(info.macro);
+    if (info.endedAbnormally()) out += " fault: " + std::string(messageFaultText(info.fault));
+    return out;
 }
 
 }  // namespace ternwick::testing

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "message/message_info.h"
 #include "sample/symbol_result.h"
 #include "support/symbol_writer.h"
 
@@ -40,7 +41,13 @@ struct CodewordLayerResult {
     int corrected = 0;                    // correctSymbol's result
     std::vector<std::uint8_t> codewords;  // after correction
     std::string message;
+    MessageInfo info;
 };
 CodewordLayerResult decodeMapping(int symbolSize, const ModuleMatrix& mapping);
+
+// A message's metadata in one line: the symbology identifier, then each ECI
+// as " eci value@position", " sa position/total id1,id2", " programming",
+// " macro 5" or " macro 6", and " fault: " with the fault's text.
+std::string metadataSummary(const MessageInfo& info);
 
 }  // namespace ternwick::testing

@@ -15,7 +15,8 @@ std::string fromHex(const std::string& hex) {
     return out;
 }
 
-// Header lines "size", "columns" (rectangles only), "scheme", "message", then rows of hex digits (four
+// Header lines "size", "columns" (rectangles only), "scheme", "message",
+// optionally "metadata" and "hri" (each the rest of its line), then rows of hex digits (four
 // modules a digit, the first module the most significant bit).
 ZintDump readDump(const std::filesystem::path& path) {
     ZintDump dump;
@@ -36,6 +37,10 @@ ZintDump readDump(const std::filesystem::path& path) {
             std::string hex;
             words >> hex;
             dump.message = fromHex(hex);
+        } else if (key == "metadata" || key == "hri") {
+            std::string rest;
+            std::getline(words >> std::ws, rest);
+            (key == "hri" ? dump.hri : dump.metadata) = rest;
         } else if (!line.empty()) {
             std::vector<bool> row;
             for (const char c : line) {

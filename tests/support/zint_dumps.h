@@ -1,6 +1,7 @@
 // Symbols written by zint (tests/data/zint, made by make_dumps.py there):
 // each dump holds a symbol's modules, its size, the scheme zint opened it
-// with and the message.
+// with and the message; some also the message's metadata and its GS1
+// human-readable form.
 #pragma once
 
 #include <filesystem>
@@ -17,6 +18,8 @@ struct ZintDump {
     int columns = 0;  // of a rectangle; 0 for a square
     std::string scheme;
     std::string message;
+    std::string metadata;  // as metadataSummary writes it; "" for a plain message
+    std::string hri;       // GS1 human-readable form, "" when not GS1
     ModuleMatrix modules;
 };
 

@@ -7,6 +7,14 @@ message as long as the size holds, and keeps zint's --dump (rows of hex
 digits, four modules a digit, top row first) in <scheme>-<size>.txt with the
 message in hexadecimal. A few extra messages cover special endings.
 
+A second set covers the whole message: EDIFACT mixed with ASCII and Text so
+that every way of leaving EDIFACT occurs, GS1 element strings (FNC1 in ASCII,
+C40 and Text), ECI, the 05/06 macros, structured append and reader
+programming. Their files add a "metadata" line (symbology identifier, then
+each ECI as value@position, "sa position/total id1,id2", "programming",
+"macro 5" or "macro 6") and, for GS1, an "hri" line with the human-readable
+form.
+
 The scheme zint actually chose is read from the symbol's first codeword; a
 size/scheme pair where zint chose otherwise (a tiny symbol cannot hold a latch
 and its data) is reported and left out. Run from anywhere: python3 make_dumps.py
@@ -74,6 +82,80 @@ EXTRAS = [
     # A first codeword of 235: the message opens with an accented letter.
     ("uppershift-first-18", 18, b"\xc9cole de Paris", []),
 ]
+
+
+# GS1 identifiers whose length is predefined (by their first two digits): no
+# separator follows them.
+GS1_PREDEFINED = {"00", "01", "02", "03", "04", "11", "12", "13", "14", "15", "16", "17", "18", "19", "20",
+                  "31", "32", "33", "34", "35", "36", "41"}
+
+
+def gs1(elements):
+    """zint's GS1 input for (identifier, data) pairs, the message bytes a
+    reader gives (a separator after each field of variable length but the
+    last) and the human-readable form."""
+    data = "".join("[%s]%s" % e for e in elements)
+    message = b""
+    for i, (ai, value) in enumerate(elements):
+        message += (ai + value).encode()
+        if i + 1 < len(elements) and ai[:2] not in GS1_PREDEFINED:
+            message += b"\x1d"
+    return data, message, "".join("(%s)%s" % e for e in elements)
+
+
+def macro(number, body):
+    return b"[)>\x1e%02d\x1d" % number + body + b"\x1e\x04"
+
+
+# Whole-message symbols: (name, zint options, message, metadata, human-readable form).
+def whole_messages():
+    out = []
+    # EDIFACT after two ASCII letters, ending each way it can: one or two
+    # ASCII codewords without unlatch, an unlatch as the first to fourth value
+    # of a group, full groups to the end; then EDIFACT followed by Text.
+    run = "A.B,C;D:E/F-G+H=I(J)K?L@"
+    for length, options in [(5, []), (6, []), (7, []), (8, []), (9, ["--fast"]), (10, ["--fast"]), (12, [])]:
+        text = "ab" + run[:length]
+        out.append(("edifact-mixed-%d" % length, options + ["-d", text], text.encode(), "]d1", None))
+    out.append(("edifact-then-text", ["--fast", "-d", "A.B,C;D:Eabcdefgh"], b"A.B,C;D:Eabcdefgh", "]d1", None))
+
+    for name, elements, options in [
+        ("gs1-fixed-variable", [("01", "09501101530003"), ("10", "ABC123"), ("21", "XYZ")], []),
+        ("gs1-predefined", [("00", "123456789012345675"), ("15", "231231"), ("3103", "000750"), ("20", "07")], []),
+        ("gs1-long-identifiers", [("240", "A-1/B"), ("7003", "2301011200"), ("8200", "http://x.example/p?q=1"),
+                                  ("410", "9501101530003")], []),
+        ("gs1-c40", [("90", "ABCDEFGHIJKLMNOP"), ("91", "ABCDEFGHIJKLMNOP"), ("92", "ABCDEFGHIJKLMNOP")], ["--fast"]),
+        ("gs1-text", [("90", "abcdefghijklmnop"), ("91", "abcdefghijklmn"), ("92", "abcdefghijklmno")], ["--fast"]),
+    ]:
+        data, message, hri = gs1(elements)
+        out.append((name, ["--gs1"] + options + ["-d", data], message, "]d2", hri))
+    data, message, hri = gs1([("01", "09501101530003"), ("10", "abc")])
+    out.append(("gs1-eci", ["--gs1", "--eci=3", "-d", data], message, "]d5 eci 3@0", hri))
+    data, message, hri = gs1([("01", "09501101530003")])
+    out.append(("gs1-structapp", ["--gs1", "--structapp=1,2", "-d", data], message, "]d2 sa 1/2 1,1", hri))
+
+    out += [
+        ("eci-latin1", ["--eci=3", "-d", "Caf\u00e9"], b"Caf\xe9", "]d4 eci 3@0", None),
+        ("eci-two-codewords", ["--eci=900", "-d", "ABC"], b"ABC", "]d4 eci 900@0", None),
+        ("eci-three-codewords", ["--eci=999999", "-d", "ABC"], b"ABC", "]d4 eci 999999@0", None),
+        ("eci-segments", ["--eci=3", "-d", "xyz", "--seg1=9,ABC"], b"xyzABC", "]d4 eci 3@0 eci 9@3", None),
+        ("macro-05", ["--esc", "-d", "[)>\\R05\\GABC\\R\\E"], macro(5, b"ABC"), "]d1 macro 5", None),
+        ("macro-06", ["--esc", "-d", "[)>\\R06\\G12345\\R\\E"], macro(6, b"12345"), "]d1 macro 6", None),
+        ("macro-05-eci", ["--esc", "--eci=3", "-d", "[)>\\R05\\GABC\\R\\E"], macro(5, b"ABC"),
+         "]d4 eci 3@7 macro 5", None),
+        ("structapp-2-of-7", ["--structapp=2,7,1234", "-d", "ABC"], b"ABC", "]d1 sa 2/7 1,234", None),
+        ("structapp-16-of-16", ["--structapp=16,16,254254", "-d", "Z"], b"Z", "]d1 sa 16/16 254,254", None),
+        ("reader-programming", ["--init", "-d", "ABC"], b"ABC", "]d1 programming", None),
+    ]
+    return out
+
+
+def run_zint_square(options):
+    """zint's dump for the smallest square size that holds the data."""
+    result = subprocess.run(["zint", "-b", "71", "--square", "--dump"] + options, capture_output=True, text=True)
+    if result.returncode != 0 or "Error" in result.stdout:
+        return None
+    return [line for line in result.stdout.split("\n") if line.strip()]
 
 
 def escaped(message):
@@ -157,9 +239,13 @@ def scheme_dump(size, scheme, rng):
     return None, chosen
 
 
-def write_fixture(name, size, scheme, message, dump):
+def write_fixture(name, size, scheme, message, dump, metadata=None, hri=None):
     with open(os.path.join(HERE, name + ".txt"), "w") as out:
         out.write("size %d\nscheme %s\nmessage %s\n" % (size, scheme, message.hex().upper()))
+        if metadata is not None:
+            out.write("metadata %s\n" % metadata)
+        if hri is not None:
+            out.write("hri %s\n" % hri)
         out.write("\n".join(dump) + "\n")
 
 
@@ -182,6 +268,14 @@ def main():
             missed.append(name + ": refused by zint")
             continue
         write_fixture(name, size, scheme_of(size, dump), message, dump)
+        kept += 1
+    for name, options, message, metadata, hri in whole_messages():
+        dump = run_zint_square(options)
+        if dump is None:
+            missed.append(name + ": refused by zint")
+            continue
+        size = len(dump)
+        write_fixture(name, size, scheme_of(size, dump), message, dump, metadata, hri)
         kept += 1
     print("%d dumps written" % kept)
     for line in missed:
