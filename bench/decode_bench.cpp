@@ -1,6 +1,7 @@
 // Whole decodes through decodeImageFile, file loading included: a 24x24
-// symbol in a 1280x960 PNG, a 10x10 symbol in a 640x480 BMP, and a 1280x960
-// picture without any symbol (both passes over the whole schedule).
+// symbol in a 1280x960 PNG, a 10x10 symbol in a 640x480 BMP, and pictures
+// without any symbol of 1280x960, 400x300 and 150x150 (every pass over the
+// whole schedule).
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -67,6 +68,22 @@ void BM_Decode_NoSymbol_1280x960Png(benchmark::State& state) {
     decodeFile(state, path, false);
 }
 BENCHMARK(BM_Decode_NoSymbol_1280x960Png)->Unit(benchmark::kMillisecond);
+
+// Small enough for the further passes to search it magnified.
+void BM_Decode_NoSymbol_400x300Png(benchmark::State& state) {
+    const std::string path = temporaryPath("empty-small.png");
+    testing::writeFile(path, testing::greyImageToPng(scene(400, 300, nullptr, 0, 0)));
+    decodeFile(state, path, false);
+}
+BENCHMARK(BM_Decode_NoSymbol_400x300Png)->Unit(benchmark::kMillisecond);
+
+// A picture of a finder's size: every pixel a square of three.
+void BM_Decode_NoSymbol_150x150Png(benchmark::State& state) {
+    const std::string path = temporaryPath("empty-tiny.png");
+    testing::writeFile(path, testing::greyImageToPng(scene(150, 150, nullptr, 0, 0)));
+    decodeFile(state, path, false);
+}
+BENCHMARK(BM_Decode_NoSymbol_150x150Png)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -1,13 +1,16 @@
 // Decode rate over a generated set of pictures: symbol sizes x module sizes x
 // rotations x picture conditions (clean, two blurs, two noise levels), both polarities
 // alternating. Prints the share decoded per group and the decode time of the
-// square pictures. Where the tree has them, also rectangular and DMRE symbols
-// (the zint dumps), mirrored squares and pictures of several symbols.
+// square pictures, then the same shares for the hard groups: quiet zones of 0
+// and 1 module, heavy blur, strong keystone, crisp pictures of 1 and 2 pixels
+// a module, and pictures thresholded to black and white. Where the tree has
+// them, also rectangular and DMRE symbols (the zint dumps), mirrored squares
+// and pictures of several symbols.
 //
-//   decode_rate [--quick] [--squares]
+//   decode_rate [--quick] [--squares] | --hard
 //
 // --quick takes every third square picture only; --squares leaves out the
-// other groups.
+// other groups; --hard runs the hard groups alone.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -153,17 +156,119 @@ void moreGroups() {
 }
 #endif
 
+// True when the picture decodes to the text.
+bool decodesTo(ImageBuffer picture, const std::string& text) { return decodedAs(decodePicture(std::move(picture)), text); }
+
+// Every grey at or above the middle becomes white, the rest black.
+void binarise(ImageBuffer& image) {
+    const std::size_t bytes = static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) * 3;
+    for (std::size_t i = 0; i < bytes; ++i) image.pixels[i] = image.pixels[i] >= 128 ? 255 : 0;
+}
+
+// The hard groups. Each picture alternates the polarity; sizes and module
+// sizes are those where the group's difficulty is real.
+void runHardGroups() {
+    std::map<std::string, Tally> groups;
+    unsigned seed = 1000;
+    auto tally = [&](const std::string& group, const std::string& text, int size, testing::RenderOptions options,
+                     bool threshold) {
+        ++seed;
+        options.seed = seed;
+        options.lightOnDark = seed % 2 == 0;
+        ImageBuffer picture = testing::renderText(text, size, options).image;
+        if (threshold) binarise(picture);
+        Tally& t = groups[group];
+        ++t.tried;
+        if (decodesTo(std::move(picture), text)) ++t.decoded;
+    };
+    const int sizes[] = {10, 16, 24, 32, 48, 64, 96, 144};
+    const double rightAngles[] = {0, 90, 180, 270};
+    for (const int size : sizes) {
+        for (int k = 0; k < 4; ++k) {
+            const std::string text = testing::sampleText(size, seed + 7);
+            testing::RenderOptions options;
+            options.rotationDegrees = rightAngles[k];
+            options.supersampling = 3;
+            // No quiet zone: the symbol fills the picture, its finder on two edges.
+            for (const int pixels : {3, 5}) {
+                options.moduleSize = pixels;
+                options.quietZone = 0.0;
+                tally("quiet zone 0", text, size, options, false);
+            }
+            // One module of quiet zone at two and three pixels a module.
+            for (const int pixels : {2, 3}) {
+                options.moduleSize = pixels;
+                options.quietZone = 1.0;
+                tally("quiet zone 1 at " + std::to_string(pixels) + " px", text, size, options, false);
+            }
+            // Crisp pictures of whole-pixel modules at right angles; the
+            // picture's size is set so that module edges fall on pixel edges.
+            options.supersampling = 1;
+            options.quietZone = 2.0;
+            for (const int pixels : {1, 2}) {
+                options.moduleSize = pixels;
+                options.width = options.height = (size + 4) * pixels;
+                tally("crisp " + std::to_string(pixels) + " px a module", text, size, options, false);
+            }
+            options.width = options.height = 0;
+            options.supersampling = 3;
+            // Heavy blur, a Gaussian in module units, at a slant.
+            options.rotationDegrees = rightAngles[k] + 12.5;
+            for (const double sigma : {0.5, 0.75, 1.0}) {
+                for (const int pixels : {4, 8}) {
+                    options.moduleSize = pixels;
+                    options.blurSigma = sigma * pixels;
+                    std::string name = "blur " + std::to_string(sigma).substr(0, 4) + " module";
+                    tally(name, text, size, options, false);
+                }
+            }
+            options.blurSigma = 0.0;
+            // Thresholded pictures: a little blur and noise, then black and white.
+            for (const int pixels : {3, 5}) {
+                options.moduleSize = pixels;
+                options.blurSigma = 0.3 * pixels;
+                options.noiseSigma = 12.0;
+                tally("binarised", text, size, options, true);
+            }
+            options.blurSigma = 0.0;
+            options.noiseSigma = 0.0;
+            // Keystone on the large sizes: one side shorter than the other by
+            // the given share, along x or y.
+            if (size >= 48) {
+                for (const int percent : {10, 15, 20}) {
+                    options.moduleSize = 4;
+                    options.quietZone = 3.0;
+                    const double term = percent / 100.0 / (size * options.moduleSize);
+                    options.perspective[0] = k % 2 == 0 ? term : 0.0;
+                    options.perspective[1] = k % 2 == 0 ? 0.0 : term;
+                    options.rotationDegrees = 10.0 * k;
+                    tally("keystone " + std::to_string(percent) + " %", text, size, options, false);
+                }
+                options.perspective[0] = options.perspective[1] = 0.0;
+            }
+        }
+        std::fprintf(stderr, "hard %dx%d done\n", size, size);
+    }
+    printTable("hard group", groups);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     bool quick = false;
     bool squaresOnly = false;
+    bool hardOnly = false;
     for (int i = 1; i < argc; ++i) {
         quick = quick || std::strcmp(argv[i], "--quick") == 0;
         squaresOnly = squaresOnly || std::strcmp(argv[i], "--squares") == 0;
+        hardOnly = hardOnly || std::strcmp(argv[i], "--hard") == 0;
     }
     CapturingDiagnosticSink quiet;
     ScopedDiagnosticSink scope(quiet);
+    if (hardOnly) {
+        runHardGroups();
+        return 0;
+    }
 
     const int sizes[] = {10, 16, 24, 32, 48, 64, 96, 144};
     const int modulePixels[] = {2, 3, 4, 6, 10};
@@ -228,6 +333,7 @@ int main(int argc, char** argv) {
     std::sort(times.begin(), times.end());
     std::printf("square decode time: %.1f ms in all, median %.3f ms a picture\n", total,
                 times.empty() ? 0.0 : times[times.size() / 2]);
+    if (!squaresOnly) runHardGroups();
 #ifdef TERNWICK_MORE_SYMBOLS
     if (!squaresOnly) moreGroups();
 #else

@@ -126,10 +126,17 @@ py::tuple readArray(const py::array& array, long long maxSymbols, double budgetM
     for (const ternwick::Symbol& symbol : result.symbols) {
         py::list corners;
         for (const ternwick::Point& p : symbol.corners) corners.append(py::make_tuple(p.x, p.y));
+        py::list eci;
+        for (const ternwick::Eci& e : symbol.eci) eci.append(py::make_tuple(e.value, e.position));
+        py::object structuredAppend = py::none();
+        if (symbol.structuredAppend) {
+            const ternwick::StructuredAppend& a = *symbol.structuredAppend;
+            structuredAppend = py::make_tuple(a.position, a.total, a.fileId1, a.fileId2);
+        }
         symbols.append(py::make_tuple(
             py::bytes(reinterpret_cast<const char*>(symbol.bytes.data()), symbol.bytes.size()), symbol.rows,
             symbol.columns, symbol.scheme, py::tuple(corners), symbol.pass, symbol.correctedErrors,
-            symbol.erasures));
+            symbol.erasures, symbol.symbologyId, symbol.gs1, symbol.gs1Hri, py::tuple(eci), structuredAppend));
     }
     return py::make_tuple(symbols, errorTuple(result.error));
 }

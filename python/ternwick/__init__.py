@@ -47,6 +47,17 @@ class LoadError(Exception):
 Point = Tuple[float, float]
 
 
+# Python codecs of the ECI character sets.
+_ECI_CODECS = {
+    0: "cp437", 1: "latin-1", 2: "cp437", 3: "latin-1", 4: "iso8859_2", 5: "iso8859_3", 6: "iso8859_4",
+    7: "iso8859_5", 8: "iso8859_6", 9: "iso8859_7", 10: "iso8859_8", 11: "iso8859_9", 12: "iso8859_10",
+    13: "iso8859_11", 15: "iso8859_13", 16: "iso8859_14", 17: "iso8859_15", 18: "iso8859_16", 20: "shift_jis",
+    21: "cp1250", 22: "cp1251", 23: "cp1252", 24: "cp1256", 25: "utf_16_be", 26: "utf-8", 27: "ascii",
+    28: "big5", 29: "gb18030", 30: "euc_kr", 31: "gbk", 32: "gb18030", 33: "utf_16_le", 34: "utf_32_be",
+    35: "utf_32_le", 170: "ascii", 899: "latin-1",
+}
+
+
 @dataclass(frozen=True, repr=False)
 class Symbol:
     """One decoded symbol.
@@ -61,10 +72,13 @@ class Symbol:
     search_pass      the search pass that found it (1, 2, ...)
     corrected_errors codewords error correction changed
     erasures         codewords read as unknown (outside the picture)
-
-    The decoder does not yet report the symbology identifier, GS1 data, a
-    mirrored symbol or an ECI: symbology_id, gs1_hri and eci are None, gs1 and
-    mirrored False until it does.
+    symbology_id     "]d1" plain, "]d2" GS1, "]d3" AIM, "]d4".."]d6" the same with ECI
+    gs1              the message is GS1 element strings (fields end with 0x1D)
+    gs1_hri          their human-readable form "(01)...(10)...", or None
+    mirrored         the symbol was read mirrored
+    eci              (value, position) pairs: ECI value and the index into
+                     bytes from which it applies, in message order
+    structured_append  (position, total, file_id1, file_id2), or None
     """
 
     bytes: bytes
@@ -75,16 +89,23 @@ class Symbol:
     search_pass: int = 0
     corrected_errors: int = 0
     erasures: int = 0
-    symbology_id: Optional[str] = None
+    symbology_id: str = "]d1"
     gs1: bool = False
     gs1_hri: Optional[str] = None
     mirrored: bool = False
-    eci: Optional[int] = None
+    eci: Tuple[Tuple[int, int], ...] = ()
+    structured_append: Optional[Tuple[int, int, int, int]] = None
 
     @property
     def text(self) -> str:
-        """The message as text: ISO-8859-1, as a symbol without an ECI is read."""
-        return self.bytes.decode("latin-1")
+        """The message as text, in the character set each ECI names (ISO-8859-1
+        where none is given, as the standard reads such symbols)."""
+        pieces = []
+        starts = [(0, 3)] + [(position, value) for value, position in self.eci]
+        for index, (start, value) in enumerate(starts):
+            end = starts[index + 1][0] if index + 1 < len(starts) else len(self.bytes)
+            pieces.append(self.bytes[start:end].decode(_ECI_CODECS.get(value, "latin-1"), errors="replace"))
+        return "".join(pieces)
 
     @property
     def size(self) -> str:
@@ -192,6 +213,8 @@ def read(image, *, max_symbols: int = 1, budget_ms: Optional[float] = None) -> L
     if error is not None:
         raise _failure(error, None)
     return [
-        Symbol(data, rows, columns, scheme, tuple(corners), search_pass, corrected, erasures)
-        for data, rows, columns, scheme, corners, search_pass, corrected, erasures in found
+        Symbol(data, rows, columns, scheme, tuple(corners), search_pass, corrected, erasures, symbology_id, gs1,
+               gs1_hri or None, False, tuple(eci), appended)
+        for (data, rows, columns, scheme, corners, search_pass, corrected, erasures, symbology_id, gs1, gs1_hri, eci,
+             appended) in found
     ]

@@ -30,11 +30,12 @@ class Symbol:
     search_pass: int
     corrected_errors: int
     erasures: int
-    symbology_id: Optional[str]
+    symbology_id: str
     gs1: bool
     gs1_hri: Optional[str]
     mirrored: bool
-    eci: Optional[int]
+    eci: Tuple[Tuple[int, int], ...]
+    structured_append: Optional[Tuple[int, int, int, int]]
     def __init__(
         self,
         bytes: bytes,
@@ -45,11 +46,12 @@ class Symbol:
         search_pass: int = ...,
         corrected_errors: int = ...,
         erasures: int = ...,
-        symbology_id: Optional[str] = ...,
+        symbology_id: str = ...,
         gs1: bool = ...,
         gs1_hri: Optional[str] = ...,
         mirrored: bool = ...,
-        eci: Optional[int] = ...,
+        eci: Tuple[Tuple[int, int], ...] = ...,
+        structured_append: Optional[Tuple[int, int, int, int]] = ...,
     ) -> None: ...
     @property
     def text(self) -> str: ...

@@ -73,9 +73,8 @@ def test_symbol_fields_repr_and_pickle(grey):
     assert symbol.bytes == EXAMPLE_TEXT.encode() and symbol.size == "26x26"
     assert len(symbol.corners) == 4 and all(len(p) == 2 for p in symbol.corners)
     assert symbol.search_pass >= 1 and symbol.corrected_errors >= 0 and symbol.erasures >= 0
-    # Not reported by the decoder yet.
     assert (symbol.symbology_id, symbol.gs1, symbol.gs1_hri, symbol.mirrored, symbol.eci) == (
-        None, False, None, False, None)
+        "]d1", False, None, False, ())
     assert "TERNWICK READS" in repr(symbol) and "26x26" in repr(symbol)
     assert pickle.loads(pickle.dumps(symbol)) == symbol
 
@@ -144,3 +143,16 @@ def test_stubs_name_what_the_module_has():
     names = {n.name for n in stubs.body if isinstance(n, (ast.FunctionDef, ast.ClassDef))}
     assert names <= set(dir(ternwick)) and {"read", "load_picture", "Symbol", "LoadError"} <= names
     assert "max_symbols" in ternwick.read.__doc__
+
+
+DATA = pathlib.Path(__file__).parent / "data"
+
+
+def test_gs1_and_eci_symbols_carry_their_meaning():
+    (gs1,) = ternwick.read(DATA / "gs1.png")
+    assert gs1.gs1 and gs1.symbology_id == "]d2"
+    assert gs1.bytes == b"0109501101530003" + b"10ABC123\x1d" + b"21XYZ"
+    assert gs1.gs1_hri == "(01)09501101530003(10)ABC123(21)XYZ"
+    (utf8,) = ternwick.read(DATA / "eci-utf8.png")
+    assert utf8.eci == ((26, 0),) and utf8.symbology_id == "]d4"
+    assert utf8.text == "Grüße, €5"

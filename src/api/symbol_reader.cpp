@@ -85,6 +85,10 @@ public:
         if (timeUp(context)) return context.symbolCount;
         return attemptScanLineSecondPass(context, direction, lineIndex);
     }
+    int furtherPass(DecodeContext& context, int chain, int direction, int lineIndex) override {
+        if (timeUp(context)) return context.symbolCount;
+        return ScanLineAttempts::furtherPass(context, chain, direction, lineIndex);
+    }
 
 private:
     bool timeUp(DecodeContext& context) const {

@@ -2,7 +2,14 @@
 
 #include <algorithm>
 
+#include "driver/scan_attempt.h"
+
 namespace ternwick {
+
+int ScanLineAttempts::furtherPass(DecodeContext& context, int chain, int direction, int lineIndex) {
+    return chain == static_cast<int>(SearchPass::First) ? attemptScanLine(context, direction, lineIndex)
+                                                        : attemptScanLineSecondPass(context, direction, lineIndex);
+}
 
 void releaseSymbols(DecodeContext& context) {
     const auto held = static_cast<std::int32_t>(context.symbols.size());

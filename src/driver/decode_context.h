@@ -30,7 +30,7 @@ enum DecodeFlag : std::int32_t {
 
 struct DecodeContext;
 
-// The two scan-line attempts the driver calls; each returns the symbol count.
+// The scan-line attempts the driver calls; each returns the symbol count.
 // The driver reaches them through this object so that a test can substitute
 // its own, with whatever state it needs behind the pointer; a null object
 // means the decoder's own attempts.
@@ -39,6 +39,10 @@ public:
     virtual ~ScanLineAttempts() = default;
     virtual int firstPass(DecodeContext& context, int direction, int lineIndex) = 0;
     virtual int secondPass(DecodeContext& context, int direction, int lineIndex) = 0;
+    // A line of a further pass, over a framed copy of the picture, with the
+    // chain of the first (chain 1) or second (chain 2) pass. By default the
+    // decoder's own attempt, whatever stands in for the two passes above.
+    virtual int furtherPass(DecodeContext& context, int chain, int direction, int lineIndex);
 };
 
 struct DecodeTrace;

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "driver/decode_trace.h"
+#include "driver/further_search.h"
 #include "driver/scan_attempt.h"
 #include "locate/scan_line.h"
 
@@ -104,6 +105,7 @@ Failure searchPicture(DecodeContext& context) {
         runSchedule(context, attempts, SearchPass::Second, columnStep, rowStep);
     }
     image.scale = 1.0f;
+    searchFurther(context, attempts);
 
     if (context.trace != nullptr) {
         context.trace->rejectedRows.assign(context.rejectedRows, context.rejectedRows + context.rejectedRowCount);
