@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include "ternwick/ternwick.h"
+
 namespace ternwick {
 
 namespace {
@@ -37,6 +39,10 @@ void addCommandOptions(CLI::App& app, CommandOptions& options) {
         ->excludes(outline);
     app.add_option("-j,--jobs", options.jobs, "decode files on N threads (0: one a core)")->capture_default_str();
     app.add_flag("-r,--recursive", options.recursive, "walk folders and their subfolders");
+    app.add_option("--max-symbols", options.maxSymbols, "read up to N distinct symbols from each picture (default 1)")
+        ->check(CLI::Range(1, kSymbolCap));
+    app.add_flag("--all", options.allSymbols,
+                 "read every symbol in each picture (up to " + std::to_string(kSymbolCap) + ")");
     app.add_option("--budget-ms", options.budgetMs, "stop searching a picture after this many milliseconds (0: no limit)")
         ->check(CLI::NonNegativeNumber);
     auto* verbose = app.add_flag("--verbose", options.verbose, "show the decoder's diagnostics on standard error");

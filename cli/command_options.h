@@ -20,6 +20,8 @@ struct CommandOptions {
     unsigned jobs = 1;                // 0: one a core
     bool recursive = false;
     double budgetMs = 0.0;            // 0: no time limit
+    int maxSymbols = 1;               // distinct symbols read from each picture
+    bool allSymbols = false;          // every symbol, up to kSymbolCap
     bool verbose = false;
     bool quiet = false;               // the default anyway; only refuses --verbose beside it
 };

@@ -56,9 +56,12 @@ std::string outlinePathIn(const std::string& folder, const std::string& input) {
 // The corners of each decoded symbol, four points a symbol.
 std::vector<SymbolOutline> outlinesOf(const ResultFields& fields) {
     std::vector<SymbolOutline> outlines;
-    for (std::size_t i = 0; i + 4 <= fields.corners.size(); i += 4) {
-        outlines.push_back({fields.corners[i], fields.corners[i + 1], fields.corners[i + 2], fields.corners[i + 3]});
-    }
+    const auto add = [&](const ResultFields& symbol) {
+        const auto& c = symbol.corners;
+        for (std::size_t i = 0; i + 4 <= c.size(); i += 4) outlines.push_back({c[i], c[i + 1], c[i + 2], c[i + 3]});
+    };
+    add(fields);
+    for (const ResultFields& further : fields.furtherSymbols) add(further);
     return outlines;
 }
 
@@ -70,19 +73,23 @@ public:
 
     void write(const FileReport& report) {
         if (!options_.bytes) {
-            std::cout << (options_.json ? reportJson(report).dump() + "\n" : formatReportText(report));
+            std::cout << formatReport(report, options_.json);
         } else {
             if (!report.error.empty()) std::cerr << "ternwick: " << escapeBytes(report.file) << ": " << report.error << "\n";
             if (report.fields.decoded) {
-                if (messages_++ > 0) std::cout << separator_;
-                const auto& message = report.fields.message;
-                std::cout.write(reinterpret_cast<const char*>(message.data()), static_cast<std::streamsize>(message.size()));
+                writeMessage(report.fields.message);
+                for (const ResultFields& further : report.fields.furtherSymbols) writeMessage(further.message);
             }
         }
         std::cout.flush();
     }
 
 private:
+    void writeMessage(const std::vector<std::uint8_t>& message) {
+        if (messages_++ > 0) std::cout << separator_;
+        std::cout.write(reinterpret_cast<const char*>(message.data()), static_cast<std::streamsize>(message.size()));
+    }
+
     const CommandOptions& options_;
     std::string separator_;
     std::size_t messages_ = 0;
@@ -120,7 +127,8 @@ int main(int argc, char** argv) {
     }
 
     const bool outlines = !options.outlineFile.empty() || !options.outlineDir.empty();
-    const DecodeSettings settings{options.trace, options.budgetMs, outlines};
+    const DecodeSettings settings{options.trace, options.budgetMs, outlines,
+                                  options.allSymbols ? kSymbolCap : options.maxSymbols};
     std::atomic<std::size_t> failures{0};
     const std::function<FileReport(std::size_t)> decode = [&](std::size_t i) {
         FileReport report;

@@ -27,6 +27,7 @@ FileReport decodeFileForReport(const InputFile& input, const DecodeSettings& set
     FileReport report;
     report.file = input.path;
     report.traced = settings.trace;
+    report.severalAsked = settings.maxSymbols > 1;
     report.fields.startTick = tickCount();  // the driver sets it again when the search starts
     const auto loadStart = std::chrono::steady_clock::now();
     LoadResult loaded;
@@ -49,7 +50,8 @@ FileReport decodeFileForReport(const InputFile& input, const DecodeSettings& set
         TimedAttempts timed(settings.budgetMs);
         if (settings.budgetMs > 0.0) context->attempts = &timed;
         const Picture& picture = loaded.picture;
-        if (decodeGreyPicture(report.fields, *context, picture.grey.data(), picture.width, picture.height) == 1) {
+        if (decodeGreyPicture(report.fields, *context, picture.grey.data(), picture.width, picture.height,
+                              settings.maxSymbols) == 1) {
             report.outcome = FileOutcome::LoadFailed;
             report.error = report.fields.loadError.reason;
         } else {
@@ -143,7 +145,8 @@ nlohmann::ordered_json reportJson(const FileReport& report) {
     j["hex"] = f.hexText;
     j["time"] = report.timeText;
     j["message_hex"] = hexOf(f.message.data(), f.message.size());
-    j["size"] = f.symbolSize > 0 ? std::to_string(f.symbolSize) + "x" + std::to_string(f.symbolSize) : "";
+    const std::int32_t columns = f.symbolColumns > 0 ? f.symbolColumns : f.symbolSize;  // 0: a square
+    j["size"] = f.symbolSize > 0 ? std::to_string(f.symbolSize) + "x" + std::to_string(columns) : "";
     j["load_ms"] = f.loadMs;
     j["decode_ms"] = f.decodeMs;
     j["corners"] = nlohmann::ordered_json::array();
@@ -164,6 +167,36 @@ nlohmann::ordered_json reportJson(const FileReport& report) {
     j["error"] = jsonText(report.error);
     if (report.traced) j["trace"] = traceJson(report.trace);
     return j;
+}
+
+std::string formatReport(const FileReport& report, bool json) {
+    if (!report.severalAsked || !report.fields.decoded) {
+        return json ? reportJson(report).dump() + "\n" : formatReportText(report);
+    }
+    // One report per symbol: the file's own, then one for each further symbol.
+    std::vector<FileReport> symbols(1 + report.fields.furtherSymbols.size(), report);
+    for (FileReport& symbol : symbols) symbol.fields.furtherSymbols.clear();
+    for (std::size_t i = 1; i < symbols.size(); ++i) {
+        symbols[i].fields = report.fields.furtherSymbols[i - 1];
+        symbols[i].fields.loadMs = report.fields.loadMs;
+        symbols[i].fields.decodeMs = report.fields.decodeMs;
+        symbols[i].traced = false;
+    }
+    std::string out;
+    for (std::size_t i = 0; i < symbols.size(); ++i) {
+        if (json) {
+            nlohmann::ordered_json line = reportJson(symbols[i]);
+            line["index"] = i;
+            out += line.dump() + "\n";
+            continue;
+        }
+        std::string block = formatReportText(symbols[i]);
+        const std::size_t fileLine = block.find('\n') + 1;
+        const std::string heading =
+            "  Symbol:  " + std::to_string(i + 1) + " of " + std::to_string(symbols.size()) + "\n";
+        out += (i == 0 ? block.substr(0, fileLine) : "") + heading + block.substr(fileLine);
+    }
+    return out;
 }
 
 int exitStatusFor(const std::vector<FileOutcome>& outcomes) {

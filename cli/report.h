@@ -28,6 +28,7 @@ struct FileReport {
     bool traced = false;
     DecodeTrace trace;
     Picture picture;       // the loaded picture, kept only when asked for
+    bool severalAsked = false;  // the decode asked for more than one symbol
 };
 
 // How each file is decoded.
@@ -35,6 +36,7 @@ struct DecodeSettings {
     bool trace = false;        // the report also says how the decode went
     double budgetMs = 0.0;     // time limit of the search; 0: none
     bool keepPicture = false;  // the report keeps the loaded picture
+    int maxSymbols = 1;        // above 1: every distinct symbol, up to that many
 };
 
 // Loads one file by its content (standardInput holds the bytes of "-") and
@@ -48,6 +50,11 @@ std::string formatReportText(const FileReport& report);
 
 // The JSON object of one file, with exactly the documented keys.
 nlohmann::ordered_json reportJson(const FileReport& report);
+
+// The report of one file as the command prints it: one JSON line, or the
+// text block. With several symbols asked for, a JSON line per symbol found,
+// each with its index, and a text block that lists each symbol in turn.
+std::string formatReport(const FileReport& report, bool json);
 
 // Exit status over all files: 0 all decoded, 1 a load failure or an outline
 // not written, 4 everything loaded but something held no symbol.

@@ -43,9 +43,8 @@ void reportSymbol(ResultFields& fields, const SymbolResult& symbol, const Messag
     fields.asciiText = text;
     fields.hexText = hexOf(bytes, static_cast<std::size_t>(shown));
     fields.decoded = true;
-    if (symbol.sizeIndex >= 0 && symbol.sizeIndex < kSymbolSizeCount) {
-        fields.symbolSize = kSymbolSizes[symbol.sizeIndex].symbolSize;
-    }
+    fields.symbolSize = symbolRows(symbol);
+    fields.symbolColumns = symbolColumns(symbol);
     fields.message.assign(bytes, bytes + length);
     fields.messageInfo = info;
     fields.gs1Hri = gs1HumanReadableOf(info, bytes, length);
@@ -103,10 +102,14 @@ ImageFileKind imageFileKind(const std::string& path) {
 
 namespace {
 
-int decodePicture(ResultFields& fields, DecodeContext& context) {
+int decodePicture(ResultFields& fields, DecodeContext& context, int maxSymbols) {
     const auto decodeStart = Clock::now();
     fields.startTick = tickCount();
     context.flags = StopAtFirstSymbol;
+    if (maxSymbols > 1) {
+        context.flags = AllSymbols;
+        context.symbolLimit = maxSymbols;
+    }
     const Failure searched = searchPicture(context);
     int status = 0;
     if (searched.code == FailureKind::InvalidArgument || searched.code == FailureKind::TooLarge) {
@@ -117,6 +120,13 @@ int decodePicture(ResultFields& fields, DecodeContext& context) {
     } else if (context.symbolCount > 0) {
         reportSymbol(fields, context.symbols[0], context.messages[0], context.image.height);
         releaseSymbolBuffers(context.symbols[0]);
+        for (std::int32_t i = 1; i < context.symbolCount; ++i) {
+            SymbolResult& further = context.symbols[static_cast<std::size_t>(i)];
+            fields.furtherSymbols.emplace_back();
+            reportSymbol(fields.furtherSymbols.back(), further, context.messages[static_cast<std::size_t>(i)],
+                         context.image.height);
+            releaseSymbolBuffers(further);
+        }
     } else {
         reportFailure(fields, false);
         fields.schemeText = "";
@@ -133,7 +143,7 @@ int decodePicture(ResultFields& fields, DecodeContext& context) {
     return status;
 }
 
-int decodeFile(ResultFields& fields, DecodeContext& context, const std::string& path) {
+int decodeFile(ResultFields& fields, DecodeContext& context, const std::string& path, int maxSymbols) {
     const ImageFileKind kind = imageFileKind(path);
     if (path.size() < 5) return 0;
 
@@ -154,7 +164,7 @@ int decodeFile(ResultFields& fields, DecodeContext& context, const std::string& 
         reportFailure(fields, true);
         return 1;
     }
-    return decodePicture(fields, context);
+    return decodePicture(fields, context, maxSymbols);
 }
 
 // Exhausted memory in the middle of a step: the picture is let go and the
@@ -174,15 +184,16 @@ int guarded(ResultFields& fields, DecodeContext& context, const Step& step) {
 
 }  // namespace
 
-int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string path) {
-    return guarded(fields, context, [&] { return decodeFile(fields, context, path); });
+int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string path, int maxSymbols) {
+    return guarded(fields, context, [&] { return decodeFile(fields, context, path, maxSymbols); });
 }
 
-int decodeLoadedImage(ResultFields& fields, DecodeContext& context) {
-    return guarded(fields, context, [&] { return decodePicture(fields, context); });
+int decodeLoadedImage(ResultFields& fields, DecodeContext& context, int maxSymbols) {
+    return guarded(fields, context, [&] { return decodePicture(fields, context, maxSymbols); });
 }
 
-int decodeGreyPicture(ResultFields& fields, DecodeContext& context, const std::uint8_t* grey, int width, int height) {
+int decodeGreyPicture(ResultFields& fields, DecodeContext& context, const std::uint8_t* grey, int width, int height,
+                      int maxSymbols) {
     return guarded(fields, context, [&] {
         releaseSymbols(context);
         const Failure imported = importPixels(context.image, grey, width, height, width, PixelLayout::Grey);
@@ -192,7 +203,7 @@ int decodeGreyPicture(ResultFields& fields, DecodeContext& context, const std::u
             reportFailure(fields, true);
             return 1;
         }
-        return decodePicture(fields, context);
+        return decodePicture(fields, context, maxSymbols);
     });
 }
 

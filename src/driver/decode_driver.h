@@ -29,7 +29,8 @@ struct ResultFields {
     std::int32_t startTick = 0;
 
     bool decoded = false;               // a symbol was decoded
-    std::int32_t symbolSize = 0;        // its modules per side, 0 when none
+    std::int32_t symbolSize = 0;        // its modules per side (rows of a rectangle), 0 when none
+    std::int32_t symbolColumns = 0;     // its modules from left to right (0: as symbolSize)
     std::vector<std::uint8_t> message;  // its whole message
     std::vector<PicturePoint> corners;  // its four corners (see symbolCorners), empty when none
     MessageInfo messageInfo;            // GS1, ECI, structured append, ... of its message
@@ -37,6 +38,10 @@ struct ResultFields {
     double loadMs = 0.0;                // loading the file
     double decodeMs = 0.0;              // everything after loading
     Failure loadError;                    // why the picture could not be loaded or searched
+    // A decode asked for more than one symbol: the fields of the second and
+    // later symbols, in the order the search found them (their own
+    // furtherSymbols empty).
+    std::vector<ResultFields> furtherSymbols;
 };
 
 enum class ImageFileKind { NotAccepted, Png, Bmp };
@@ -64,7 +69,8 @@ std::string millisecondsText(std::int32_t milliseconds);
 
 // 0 when the path was not accepted (no field changed) or the decode ran
 // through; 1 when the picture could not be loaded or searched (loadError says why).
-int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string path);
+// maxSymbols above 1 searches for every distinct symbol, up to that many.
+int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string path, int maxSymbols = 1);
 
 // The driver's steps after loading, on the picture already in context.image
 // (width, height and pixels set): the search, the result fields, and the
@@ -74,13 +80,14 @@ int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string pa
 // picture no loader would give (no pixels, a dimension of 0 or below, more
 // than kMaxImagePixels pixels) is released and reported like a file that
 // cannot be loaded.
-int decodeLoadedImage(ResultFields& fields, DecodeContext& context);
+int decodeLoadedImage(ResultFields& fields, DecodeContext& context, int maxSymbols = 1);
 
 // decodeLoadedImage on a picture of one grey byte a pixel, rows top-down,
 // stride width (as loadPicture gives it), copied into context.image first.
 // A picture that cannot be copied (no data, a side of 0 or below, too many
 // pixels, no memory) is reported like a file that cannot be loaded.
-int decodeGreyPicture(ResultFields& fields, DecodeContext& context, const std::uint8_t* grey, int width, int height);
+int decodeGreyPicture(ResultFields& fields, DecodeContext& context, const std::uint8_t* grey, int width, int height,
+                      int maxSymbols = 1);
 
 // Name of the encodation scheme announced by a first codeword, or nullptr.
 const char* schemeName(std::uint8_t firstCodeword);

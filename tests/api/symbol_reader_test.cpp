@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <stdexcept>
@@ -86,6 +87,36 @@ TEST(SymbolReader, CornersLieOnTheDrawnSymbolAtAnyTurn) {
             }
         }
     }
+}
+
+TEST(SymbolReader, MirroredSymbolsReadAtAnyTurnWithTheirOwnCorners) {
+    namespace t = ::ternwick::testing;
+    for (const int size : {16, 32}) {
+        t::ModuleMatrix modules = t::symbolModules(size, t::addCheckCodewords(t::encodeAscii(kText, size), size));
+        for (auto& row : modules) std::reverse(row.begin(), row.end());
+        for (const double degrees : {0.0, 45.0, 90.0, 180.0, 270.0}) {
+            t::RenderOptions options;
+            options.rotationDegrees = degrees;
+            options.lightOnDark = degrees == 90.0;
+            const auto rendered = t::renderSymbol(modules, options);
+            const CallerPicture picture = callerPicture(rendered.image, PixelFormat::Grey, 0);
+            const ReadResult result = readSymbols(picture.view);
+            ASSERT_EQ(result.symbols.size(), 1u) << size << " at " << degrees;
+            const Symbol& symbol = result.symbols[0];
+            EXPECT_EQ(std::string(symbol.bytes.begin(), symbol.bytes.end()), kText);
+            EXPECT_TRUE(symbol.mirrored);
+            // The symbol's own top-left corner is drawn at the top right.
+            const Point drawn[4] = {drawnCorner(rendered, size, size), drawnCorner(rendered, 0, size),
+                                    drawnCorner(rendered, 0, 0), drawnCorner(rendered, size, 0)};
+            for (int i = 0; i < 4; ++i) {
+                EXPECT_NEAR(symbol.corners[i].x, drawn[i].x, 1.0) << degrees << " corner " << i;
+                EXPECT_NEAR(symbol.corners[i].y, drawn[i].y, 1.0) << degrees << " corner " << i;
+            }
+        }
+    }
+    // Symbols as printed say they are not mirrored.
+    const auto upright = t::renderText(kText, 16, t::RenderOptions{});
+    EXPECT_FALSE(readSymbols(callerPicture(upright.image, PixelFormat::Grey, 0).view).symbols.at(0).mirrored);
 }
 
 TEST(SymbolReader, BadPicturesAndOptionsAreRefusedWithAReason) {

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <array>
+#include <set>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
@@ -17,6 +18,7 @@
 #include "report.h"
 #include "support/child_process.h"
 #include "support/picture_files.h"
+#include "support/symbol_sheet.h"
 #include "support/symbol_writer.h"
 
 namespace ternwick {
@@ -110,6 +112,38 @@ TEST(Command, DecodesTheExampleAndTracesItsStages) {
     const auto text = runTernwick("--trace " + example);
     EXPECT_NE(text.output.find("trace: decoded candidate, pass 1"), std::string::npos) << text.output;
     EXPECT_NE(text.output.find("correction: ok"), std::string::npos);
+}
+
+TEST(Command, SeveralSymbolsAreListedEachOnceWithTheirIndex) {
+    const std::string dir = testing::scratchDirectory();
+    const auto sheet = testing::composeSheet(testing::mixedSymbols(3, {12, 16, 20}));
+    testing::writeFile(dir + "/three.png", testing::greyImageToPng(sheet.image));
+
+    const auto first = jsonLines(runTernwick("--json " + dir + "/three.png").output);
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_FALSE(first[0].contains("index"));
+
+    for (const std::string option : {"--max-symbols 5", "--all"}) {
+        const auto result = runTernwick("--json " + option + " " + dir + "/three.png");
+        EXPECT_EQ(result.status, 0);
+        const auto lines = jsonLines(result.output);
+        ASSERT_EQ(lines.size(), 3u) << option;
+        std::multiset<std::string> texts;
+        std::set<std::string> sizes;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            sizes.insert(lines[i]["size"].get<std::string>());
+            EXPECT_EQ(lines[i]["index"], i);
+            EXPECT_EQ(lines[i]["file"], dir + "/three.png");
+            EXPECT_EQ(lines[i]["corners"].size(), 4u);
+            texts.insert(lines[i]["text"].get<std::string>());
+        }
+        EXPECT_EQ(texts, std::multiset<std::string>(sheet.texts.begin(), sheet.texts.end()));
+        EXPECT_EQ(sizes, (std::set<std::string>{"12x12", "16x16", "20x20"}));
+    }
+    const auto two = runTernwick("--max-symbols 2 " + dir + "/three.png");
+    EXPECT_NE(two.output.find("Symbol:  2 of 2"), std::string::npos) << two.output;
+    EXPECT_EQ(two.output.find("Symbol:  3"), std::string::npos);
+    EXPECT_EQ(runTernwick("--max-symbols 0 " + dir + "/three.png").status, 2);
 }
 
 TEST(Command, ReportsTheWholeMessageAndWhatTheSymbolSaysAboutIt) {
