@@ -214,7 +214,7 @@ def read(image, *, max_symbols: int = 1, budget_ms: Optional[float] = None) -> L
         raise _failure(error, None)
     return [
         Symbol(data, rows, columns, scheme, tuple(corners), search_pass, corrected, erasures, symbology_id, gs1,
-               gs1_hri or None, False, tuple(eci), appended)
+               gs1_hri or None, mirrored, tuple(eci), appended)
         for (data, rows, columns, scheme, corners, search_pass, corrected, erasures, symbology_id, gs1, gs1_hri, eci,
-             appended) in found
+             appended, mirrored) in found
     ]
