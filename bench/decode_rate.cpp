@@ -1,23 +1,27 @@
 // Decode rate over a generated set of pictures: symbol sizes x module sizes x
 // rotations x picture conditions (clean, two blurs, two noise levels), both polarities
-// alternating. Prints the share decoded per group, then the same for the hard
-// groups: quiet zones of 0 and 1 module, heavy blur, strong keystone, crisp
-// pictures of 1 and 2 pixels a module, and pictures thresholded to black and
-// white.
+// alternating. Prints the share decoded per group and the decode time of the
+// square pictures, then the same shares for the hard groups: quiet zones of 0
+// and 1 module, heavy blur, strong keystone, crisp pictures of 1 and 2 pixels
+// a module, and pictures thresholded to black and white. Where the tree has
+// them, also rectangular and DMRE symbols (the zint dumps), mirrored squares
+// and pictures of several symbols.
 //
-//   decode_rate [--quick | --hard]
+//   decode_rate [--quick] [--squares] | --hard
 //   decode_rate --times [--repeat N] [--fresh]
 //   decode_rate --write-pictures DIR
 //
-// --quick takes every third picture only; --hard runs the hard groups alone.
-// --times instead times the decode
-// (after loading) of every picture of the trace-diff set
+// --quick takes every third square picture only; --squares leaves out the
+// other groups; --hard runs the hard groups alone. --times instead times the
+// decode (after loading) of every picture of the trace-diff set
 // (support/picture_set.h), the median of N runs (default 3) a picture, and
 // prints the median and 90th percentile per group, in milliseconds of the
-// thread's processor time (steady on a machine shared with other work); one decode context serves
-// every picture, or a new one each with --fresh. --write-pictures writes the
-// pictures of that set as grey PNG files into DIR (for timing the command).
+// thread's processor time (steady on a machine shared with other work); one
+// decode context serves every picture, or a new one each with --fresh.
+// --write-pictures writes the pictures of that set as grey PNG files into DIR
+// (for timing the command).
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,6 +36,12 @@
 #include "support/picture_files.h"
 #include "support/picture_set.h"
 #include "support/symbol_writer.h"
+
+#if __has_include("support/symbol_sheet.h")
+#define TERNWICK_MORE_SYMBOLS 1
+#include "support/symbol_sheet.h"
+#include "support/zint_dumps.h"
+#endif
 
 namespace {
 
@@ -115,15 +125,113 @@ int writePictures(const std::string& directory) {
     return 0;
 }
 
-// True when the picture decodes to the text.
-bool decodesTo(ImageBuffer picture, const std::string& text) {
+// Decodes a picture as the command does; the milliseconds it took go to times.
+ResultFields decodePicture(ImageBuffer image, std::vector<double>* times = nullptr, int maxSymbols = 1) {
     ResultFields fields;
     auto context = std::make_unique<DecodeContext>();
-    context->image = std::move(picture);
+    context->image = std::move(image);
+    const auto start = std::chrono::steady_clock::now();
+#ifdef TERNWICK_MORE_SYMBOLS
+    decodeLoadedImage(fields, *context, maxSymbols);
+#else
+    (void)maxSymbols;
     decodeLoadedImage(fields, *context);
+#endif
+    if (times != nullptr) {
+        times->push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
     releaseSymbols(*context);
+    return fields;
+}
+
+bool decodedAs(const ResultFields& fields, const std::string& text) {
     return fields.decoded && std::string(fields.message.begin(), fields.message.end()) == text;
 }
+
+#ifdef TERNWICK_MORE_SYMBOLS
+const testing::RenderOptions kCleanRender = [] {
+    testing::RenderOptions options;
+    options.quietZone = 3.0;
+    options.supersampling = 3;
+    return options;
+}();
+
+// A rectangle at the bottom left of a light square, for the square renderer.
+testing::ModuleMatrix onSquare(const testing::ModuleMatrix& modules) {
+    const std::size_t side = std::max(modules.size(), modules[0].size());
+    testing::ModuleMatrix square(side, std::vector<bool>(side, false));
+    for (std::size_t r = 0; r < modules.size(); ++r) {
+        std::copy(modules[r].begin(), modules[r].end(), square[side - modules.size() + r].begin());
+    }
+    return square;
+}
+
+// Rectangular and DMRE symbols (zint's), mirrored squares and sheets of several symbols.
+void moreGroups() {
+    std::map<std::string, Tally> groups;
+    const double rotations[] = {0, 15, 30, 90, 180, 270};
+    unsigned index = 0;
+    for (const testing::ZintDump& d : testing::allDumps("zint-rect")) {
+        if (d.scheme != "ascii") continue;
+        const bool dmre = findShapeIndex(d.size, d.columns) >= kFirstRectangularIndex + 6;
+        for (const double rotation : rotations) {
+            for (const double noise : {0.0, 20.0}) {
+                testing::RenderOptions options = kCleanRender;
+                options.moduleSize = d.columns > 64 ? 3.0 : 4.0;
+                options.rotationDegrees = rotation;
+                options.noiseSigma = noise;
+                options.lightOnDark = ++index % 2 == 0;
+                options.seed = index;
+                const ResultFields fields = decodePicture(testing::renderSymbol(onSquare(d.modules), options).image);
+                Tally& tally = groups[dmre ? "DMRE" : "rectangular"];
+                ++tally.tried;
+                if (decodedAs(fields, d.message)) ++tally.decoded;
+            }
+        }
+    }
+    for (const int size : {10, 16, 24, 32, 48, 64}) {
+        const std::string text = testing::sampleText(size, static_cast<unsigned>(size));
+        testing::ModuleMatrix modules =
+            testing::symbolModules(size, testing::addCheckCodewords(testing::encodeAscii(text, size), size));
+        for (auto& row : modules) std::reverse(row.begin(), row.end());
+        for (const double rotation : rotations) {
+            for (const double noise : {0.0, 20.0}) {
+                testing::RenderOptions options = kCleanRender;
+                options.moduleSize = size > 32 ? 3.0 : 5.0;
+                options.rotationDegrees = rotation;
+                options.noiseSigma = noise;
+                options.lightOnDark = ++index % 2 == 0;
+                options.seed = index;
+                const ResultFields fields = decodePicture(testing::renderSymbol(modules, options).image);
+                Tally& tally = groups["mirrored"];
+                ++tally.tried;
+                if (decodedAs(fields, text)) ++tally.decoded;
+            }
+        }
+    }
+    // Sheets: the share of their symbols found, each once.
+    for (const int count : {2, 5, 12}) {
+        for (const bool upright : {true, false}) {
+            testing::SymbolSheet sheet = testing::composeSheet(testing::mixedSymbols(count, {10, 16, 24, 32, 12}, upright));
+            const ResultFields fields = decodePicture(std::move(sheet.image), nullptr, 50);
+            std::vector<std::string> found;
+            if (fields.decoded) found.emplace_back(fields.message.begin(), fields.message.end());
+            for (const ResultFields& further : fields.furtherSymbols) {
+                found.emplace_back(further.message.begin(), further.message.end());
+            }
+            Tally& tally = groups["several (" + std::to_string(count) + " a sheet)"];
+            tally.tried += count;
+            for (const std::string& text : sheet.texts) {
+                if (std::count(found.begin(), found.end(), text) == 1) ++tally.decoded;
+            }
+        }
+    }
+    printTable("more symbols", groups);
+}
+#endif
+
+// True when the picture decodes to the text.
+bool decodesTo(ImageBuffer picture, const std::string& text) { return decodedAs(decodePicture(std::move(picture)), text); }
 
 // Every grey at or above the middle becomes white, the rest black.
 void binarise(ImageBuffer& image) {
@@ -221,20 +329,24 @@ void runHardGroups() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    CapturingDiagnosticSink quiet;
-    ScopedDiagnosticSink scope(quiet);
-    bool times = false;
+    bool quick = false;
+    bool squaresOnly = false;
+    bool hardOnly = false;
+    bool timed = false;
     bool fresh = false;
     int repeat = 3;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--times") == 0) times = true;
-        if (std::strcmp(argv[i], "--fresh") == 0) fresh = true;
+        quick = quick || std::strcmp(argv[i], "--quick") == 0;
+        squaresOnly = squaresOnly || std::strcmp(argv[i], "--squares") == 0;
+        hardOnly = hardOnly || std::strcmp(argv[i], "--hard") == 0;
+        timed = timed || std::strcmp(argv[i], "--times") == 0;
+        fresh = fresh || std::strcmp(argv[i], "--fresh") == 0;
         if (std::strcmp(argv[i], "--repeat") == 0 && i + 1 < argc) repeat = std::max(1, std::atoi(argv[++i]));
         if (std::strcmp(argv[i], "--write-pictures") == 0 && i + 1 < argc) return writePictures(argv[i + 1]);
     }
-    if (times) return timeDecodes(repeat, fresh);
-    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
-    const bool hardOnly = argc > 1 && std::strcmp(argv[1], "--hard") == 0;
+    CapturingDiagnosticSink quiet;
+    ScopedDiagnosticSink scope(quiet);
+    if (timed) return timeDecodes(repeat, fresh);
     if (hardOnly) {
         runHardGroups();
         return 0;
@@ -256,6 +368,7 @@ int main(int argc, char** argv) {
 
     std::map<std::string, Tally> bySize, byModule, byRotation, byCondition, bySizeAndModule;
     Tally all;
+    std::vector<double> times;
     unsigned index = 0;
     for (const int size : sizes) {
         for (const int pixels : modulePixels) {
@@ -273,7 +386,7 @@ int main(int argc, char** argv) {
                     options.seed = index;
                     options.supersampling = 3;
                     const std::string text = testing::sampleText(size, index);
-                    const bool ok = decodesTo(testing::renderText(text, size, options).image, text);
+                    const bool ok = decodedAs(decodePicture(testing::renderText(text, size, options).image, &times), text);
                     for (Tally* t : {&bySize[padded(size, 3) + "x" + std::to_string(size)],
                                      &byModule[padded(pixels, 2) + " px a module"],
                                      &byRotation[(rotation < 10 ? "  " : rotation < 100 ? " " : "") +
@@ -297,6 +410,16 @@ int main(int argc, char** argv) {
     printTable("condition", byCondition);
     printTable("size and module", bySizeAndModule);
     std::printf("\nall: %d of %d decoded (%.1f%%)\n", all.decoded, all.tried, 100.0 * all.decoded / all.tried);
-    runHardGroups();
+    double total = 0.0;
+    for (const double t : times) total += t;
+    std::sort(times.begin(), times.end());
+    std::printf("square decode time: %.1f ms in all, median %.3f ms a picture\n", total,
+                times.empty() ? 0.0 : times[times.size() / 2]);
+    if (!squaresOnly) runHardGroups();
+#ifdef TERNWICK_MORE_SYMBOLS
+    if (!squaresOnly) moreGroups();
+#else
+    (void)squaresOnly;
+#endif
     return 0;
 }

@@ -4,7 +4,9 @@
 // decodeLoadedImage. The counter "work" is the larger of the two passes' work
 // in units of the search allowance (kSearchWorkLimit), which the busy
 // pictures reach. Argument 1 decodes with the allowance, argument 0 without
-// it (run once: that shows what the allowance saves).
+// it (run once: that shows what the allowance saves). At the size limit
+// (8192x8192, kMaxImagePixels), noise is decoded with the allowance, and
+// loaded from memory as an 8-bit grey PNG and as a 24-bit BMP.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -12,8 +14,11 @@
 #include <cstring>
 #include <memory>
 
-#include "driver/decode_driver.h"
 #include "core/diagnostics.h"
+#include "driver/decode_driver.h"
+#include "image/bmp_reader.h"
+#include "image/png_loader.h"
+#include "support/picture_files.h"
 #include "support/search_work.h"
 #include "support/worst_case_pictures.h"
 
@@ -23,10 +28,11 @@ using namespace ternwick;
 
 constexpr int kWidth = 4000;
 constexpr int kHeight = 3000;
+constexpr int kLimitSide = 8192;
 
 void decodePicture(benchmark::State& state, const ImageBuffer& picture) {
     const bool bounded = state.range(0) != 0;
-    const std::size_t bytes = static_cast<std::size_t>(kWidth) * kHeight;
+    const std::size_t bytes = static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height);
     CapturingDiagnosticSink sink;
     ScopedDiagnosticSink scoped(sink);
     for (auto _ : state) {
@@ -77,6 +83,28 @@ void BM_DecodeFinderSizedLShapes(benchmark::State& state) {
 }
 BENCHMARK(BM_DecodeFinderSizedLShapes)->Unit(benchmark::kMillisecond)->Arg(1)->Iterations(3);
 BENCHMARK(BM_DecodeFinderSizedLShapes)->Unit(benchmark::kMillisecond)->Arg(0)->Iterations(1);
+
+void BM_DecodeNoiseAtTheSizeLimit(benchmark::State& state) {
+    decodePicture(state, testing::noisePicture(kLimitSide, kLimitSide));
+}
+BENCHMARK(BM_DecodeNoiseAtTheSizeLimit)->Unit(benchmark::kMillisecond)->Arg(1)->Iterations(3);
+
+// Loads the file's bytes from memory; argument 0 a PNG, 1 a BMP.
+void BM_LoadNoiseAtTheSizeLimit(benchmark::State& state) {
+    const bool png = state.range(0) == 0;
+    const ImageBuffer noise = testing::noisePicture(kLimitSide, kLimitSide);
+    const std::vector<std::uint8_t> file = png ? testing::greyImageToPng(noise) : testing::greyImageToBmp(noise);
+    CapturingDiagnosticSink sink;
+    ScopedDiagnosticSink scoped(sink);
+    for (auto _ : state) {
+        ImageBuffer image;
+        const int loaded = png ? loadPngMemory(image, file.data(), file.size()) : loadBmpMemory(image, file.data(), file.size());
+        if (loaded != 1) state.SkipWithError("the picture did not load");
+        benchmark::DoNotOptimize(image.pixels.get());
+    }
+    state.counters["file_MB"] = static_cast<double>(file.size()) / 1e6;
+}
+BENCHMARK(BM_LoadNoiseAtTheSizeLimit)->Unit(benchmark::kMillisecond)->Arg(0)->Arg(1)->Iterations(3);
 
 }  // namespace
 

@@ -1,36 +1,73 @@
 #include "report.h"
 
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <memory>
 
+#include "driver/timed_attempts.h"
 #include "trace_report.h"
 
 namespace ternwick {
 
-FileReport decodeFileForReport(const std::string& path, bool withTrace, DecodeContext* given) {
+namespace {
+
+// The fields of a file that could not be loaded, as the driver fills them.
+void reportLoadFailure(FileReport& report, const std::string& reason) {
+    report.outcome = FileOutcome::LoadFailed;
+    report.error = reason;
+    report.fields.statusText = "Failed!";
+    report.fields.asciiText = kLoadFailureText;
+}
+
+}  // namespace
+
+FileReport decodeFileForReport(const InputFile& input, const DecodeSettings& settings,
+                               const std::vector<std::uint8_t>& standardInput, DecodeContext* given) {
     FileReport report;
-    report.file = path;
-    report.traced = withTrace;
+    report.file = input.path;
+    report.traced = settings.trace;
+    report.severalAsked = settings.maxSymbols > 1;
     std::unique_ptr<DecodeContext> fresh;
     if (given == nullptr) fresh = std::make_unique<DecodeContext>();
     DecodeContext& context = given != nullptr ? *given : *fresh;
-    context.flags = StopAtFirstSymbol;
-    context.trace = withTrace ? &report.trace : nullptr;
-    report.fields.startTick = tickCount();
-    const int result = decodeImageFile(report.fields, context, path);
-    releaseSymbols(context);
-    context.trace = nullptr;
-    report.timeText = millisecondsText(elapsedTicks(report.fields.startTick, tickCount()));
-
-    if (imageFileKind(path) == ImageFileKind::NotAccepted) {
-        report.outcome = FileOutcome::NameNotAccepted;
-    } else if (result == 1) {
-        report.outcome = FileOutcome::LoadFailed;
-    } else if (report.fields.decoded) {
-        report.outcome = FileOutcome::Decoded;
+    report.fields.startTick = tickCount();  // the driver sets it again when the search starts
+    const auto loadStart = std::chrono::steady_clock::now();
+    Failure loadError;
+    int loaded = 0;
+    if (!input.listError.empty()) {
+        loadError = failure(FailureKind::ReadFailed, input.listError);
+    } else if (input.path != kStandardInputName) {
+        loaded = loadIntoContext(context, input.path, loadError);
+    } else if (standardInput.empty()) {
+        loadError = failure(FailureKind::Truncated, "standard input is empty");
     } else {
-        report.outcome = FileOutcome::NoSymbol;
+        loaded = loadIntoContext(context, standardInput.data(), standardInput.size(), loadError);
     }
+    report.fields.loadMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - loadStart).count();
+
+    if (loaded != 1) {
+        reportLoadFailure(report, loadError.reason);
+    } else {
+        if (settings.keepPicture) {
+            report.picture.width = context.image.width;
+            report.picture.height = context.image.height;
+            report.picture.grey = pictureGrey(context);
+        }
+        context.trace = settings.trace ? &report.trace : nullptr;
+        TimedAttempts timed(settings.budgetMs);
+        context.attempts = settings.budgetMs > 0.0 ? &timed : nullptr;
+        if (decodeLoadedImage(report.fields, context, settings.maxSymbols) == 1) {
+            report.outcome = FileOutcome::LoadFailed;
+            report.error = report.fields.loadError.reason;
+        } else {
+            report.outcome = report.fields.decoded ? FileOutcome::Decoded : FileOutcome::NoSymbol;
+        }
+        releaseSymbols(context);
+        context.attempts = nullptr;
+        context.trace = nullptr;
+    }
+    report.timeText = millisecondsText(elapsedTicks(report.fields.startTick, tickCount()));
     return report;
 }
 
@@ -99,6 +136,7 @@ std::string formatReportText(const FileReport& report) {
     out += "  ECI:     " + eciText(report.fields.messageInfo) + "\n";
     out += "  Append:  " + structuredAppendText(report.fields.messageInfo) + "\n";
     out += "  Fault:   " + std::string(messageFaultText(report.fields.messageInfo.fault)) + "\n";
+    if (!report.error.empty()) out += "  Error:   " + jsonText(report.error) + "\n";
     if (report.traced) out += formatTraceText(report.trace);
     return out;
 }
@@ -114,7 +152,8 @@ nlohmann::ordered_json reportJson(const FileReport& report) {
     j["hex"] = f.hexText;
     j["time"] = report.timeText;
     j["message_hex"] = hexOf(f.message.data(), f.message.size());
-    j["size"] = f.symbolSize > 0 ? std::to_string(f.symbolSize) + "x" + std::to_string(f.symbolSize) : "";
+    const std::int32_t columns = f.symbolColumns > 0 ? f.symbolColumns : f.symbolSize;  // 0: a square
+    j["size"] = f.symbolSize > 0 ? std::to_string(f.symbolSize) + "x" + std::to_string(columns) : "";
     j["load_ms"] = f.loadMs;
     j["decode_ms"] = f.decodeMs;
     j["corners"] = nlohmann::ordered_json::array();
@@ -132,15 +171,46 @@ nlohmann::ordered_json reportJson(const FileReport& report) {
         j["structured_append"] = nullptr;
     }
     j["message_fault"] = std::string(messageFaultText(f.messageInfo.fault));
+    j["error"] = jsonText(report.error);
     if (report.traced) j["trace"] = traceJson(report.trace);
     return j;
+}
+
+std::string formatReport(const FileReport& report, bool json) {
+    if (!report.severalAsked || !report.fields.decoded) {
+        return json ? reportJson(report).dump() + "\n" : formatReportText(report);
+    }
+    // One report per symbol: the file's own, then one for each further symbol.
+    std::vector<FileReport> symbols(1 + report.fields.furtherSymbols.size(), report);
+    for (FileReport& symbol : symbols) symbol.fields.furtherSymbols.clear();
+    for (std::size_t i = 1; i < symbols.size(); ++i) {
+        symbols[i].fields = report.fields.furtherSymbols[i - 1];
+        symbols[i].fields.loadMs = report.fields.loadMs;
+        symbols[i].fields.decodeMs = report.fields.decodeMs;
+        symbols[i].traced = false;
+    }
+    std::string out;
+    for (std::size_t i = 0; i < symbols.size(); ++i) {
+        if (json) {
+            nlohmann::ordered_json line = reportJson(symbols[i]);
+            line["index"] = i;
+            out += line.dump() + "\n";
+            continue;
+        }
+        std::string block = formatReportText(symbols[i]);
+        const std::size_t fileLine = block.find('\n') + 1;
+        const std::string heading =
+            "  Symbol:  " + std::to_string(i + 1) + " of " + std::to_string(symbols.size()) + "\n";
+        out += (i == 0 ? block.substr(0, fileLine) : "") + heading + block.substr(fileLine);
+    }
+    return out;
 }
 
 int exitStatusFor(const std::vector<FileOutcome>& outcomes) {
     bool loadProblem = false;
     bool noSymbol = false;
     for (const FileOutcome o : outcomes) {
-        if (o == FileOutcome::LoadFailed || o == FileOutcome::NameNotAccepted) loadProblem = true;
+        if (o == FileOutcome::LoadFailed || o == FileOutcome::OutputFailed) loadProblem = true;
         if (o == FileOutcome::NoSymbol) noSymbol = true;
     }
     if (loadProblem) return 1;

@@ -193,12 +193,12 @@ std::string formatTraceText(const DecodeTrace& trace) {
         add("size estimates %d (period %.4f) and %d (period %.4f)", c.size.e1, double{c.size.topPeriodLength},
             c.size.e2, double{c.size.rightPeriodLength});
         for (const BorderCheckRecord& t : c.size.tries) {
-            add("border check %dx%d: %d mismatches, %d outside, %s", t.symbolSize, t.symbolSize, t.mismatches,
+            add("border check %dx%d: %d mismatches, %d outside, %s", t.symbolSize, t.columns, t.mismatches,
                 t.outside, t.passed ? "passed" : "failed");
         }
     }
     if (c.sizeRan) {
-        add("size index %d (%dx%d), %d erasures, first codewords %s", c.sizeIndex, c.symbolSize, c.symbolSize,
+        add("size index %d (%dx%d), %d erasures, first codewords %s", c.sizeIndex, c.symbolSize, c.symbolColumns,
             c.erasures, hexOf(c.rawCodewordsHead.data(), c.rawCodewordsHead.size(), false).c_str());
         add("correction: %s", c.correction.empty() ? "not reached" : c.correction.c_str());
     }

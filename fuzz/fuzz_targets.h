@@ -10,12 +10,16 @@
 
 namespace ternwick::fuzz {
 
-// loadBmpMemory on the input as a BMP file.
+// loadBmpMemory on the input as a BMP file, and the reader of every BMP
+// variant on it too.
 int fuzzBmpLoader(const std::uint8_t* data, std::size_t size);
 
 // loadPngMemory on the input as a PNG file, its chunk checksums made right
 // first so that the fuzzer reaches past them.
 int fuzzPngLoader(const std::uint8_t* data, std::size_t size);
+
+// loadJpegMemory on the input as a JPEG file.
+int fuzzJpegLoader(const std::uint8_t* data, std::size_t size);
 
 // The whole decode of a small picture: byte 0 the width, byte 1 the height
 // (each taken modulo kMaxPictureSide + 1; 0 gives no picture), then the grey
@@ -33,6 +37,11 @@ inline constexpr int kMaxPictureSide = 128;
 //     value is XORed into it.
 int fuzzCodewordLayer(const std::uint8_t* data, std::size_t size);
 
+// readSymbols on a caller's picture: byte 0 picks the pixel format (modulo
+// 5), bytes 1 and 2 the width and height (each modulo kMaxPictureSide + 1),
+// byte 3 the stride and form (see the target), then the picture's bytes.
+int fuzzReadSymbols(const std::uint8_t* data, std::size_t size);
+
 // A target by name, as the corpus and reproducer folders are named.
 struct FuzzTarget {
     const char* name;
@@ -41,8 +50,10 @@ struct FuzzTarget {
 inline constexpr FuzzTarget kFuzzTargets[] = {
     {"bmp_loader", fuzzBmpLoader},
     {"png_loader", fuzzPngLoader},
+    {"jpeg_loader", fuzzJpegLoader},
     {"decode_picture", fuzzDecodePicture},
     {"codeword_layer", fuzzCodewordLayer},
+    {"read_symbols", fuzzReadSymbols},
 };
 
 // Stops the process with a message when a checked promise does not hold.

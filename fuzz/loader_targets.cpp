@@ -1,4 +1,4 @@
-// The two picture loaders on arbitrary files.
+// The picture loaders on arbitrary files.
 #include <zlib.h>
 
 #include <vector>
@@ -6,6 +6,7 @@
 #include "core/diagnostics.h"
 #include "fuzz_targets.h"
 #include "image/bmp_reader.h"
+#include "image/jpeg_loader.h"
 #include "image/png_loader.h"
 
 namespace ternwick::fuzz {
@@ -52,6 +53,18 @@ void fixChunkChecksums(std::vector<std::uint8_t>& png) {
 int fuzzBmpLoader(const std::uint8_t* data, std::size_t size) {
     ImageBuffer image;
     checkLoad(loadBmpMemory(image, data, size), image);
+    MemoryByteSource source(data, size);
+    ImageBuffer extended;
+    checkLoad(loadBmpSource(extended, source, nullptr, BmpVariants::Extended), extended);
+    return 0;
+}
+
+int fuzzJpegLoader(const std::uint8_t* data, std::size_t size) {
+    ImageBuffer image;
+    Failure error;
+    const int result = loadJpegMemory(image, data, size, &error);
+    checkLoad(result, image);
+    fuzzCheck(result == 1 || (error.failed() && !error.reason.empty()), "a failed load says why");
     return 0;
 }
 

@@ -1,7 +1,9 @@
 #include "decoder_app.h"
 
+#include <QCommandLineParser>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <cstdio>
 
 #include "decoder_dialog.h"
 #include "dialog_layout.h"
@@ -27,8 +29,22 @@ DecoderApp::DecoderApp(int& argc, char** argv) : QApplication(argc, argv) {
     }
 }
 
-int DecoderApp::run() {
+int DecoderApp::run(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Reads an ECC200 Data Matrix symbol from a PNG or BMP picture."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("picture to decode at start"),
+                                 QStringLiteral("[file]"));
+    parser.process(arguments);  // ends the program after --help, --version or an unknown option
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1) {
+        std::fputs("ternwick-gui: one file at the most\n", stderr);
+        return 2;
+    }
+
     DecoderDialog dialog;
+    if (!files.isEmpty()) dialog.decodeWhenShown(files.front());
     dialog.exec();
     return 0;
 }

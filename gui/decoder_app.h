@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QApplication>
+#include <QStringList>
 #include <QTranslator>
 
 namespace ternwick {
@@ -13,8 +14,10 @@ public:
     // dialogs, so that the file-open dialog speaks the dialog's language.
     DecoderApp(int& argc, char** argv);
 
-    // Shows the dialog modally; returns the program's exit status once it closes.
-    int run();
+    // Reads the command line (`ternwick-gui [FILE]`, --help, --version), shows
+    // the dialog modally and decodes FILE once the dialog is on screen; returns
+    // the program's exit status once the dialog closes.
+    int run(const QStringList& arguments);
 
     // Whether Qt's Chinese texts were found and installed.
     bool hasQtTranslation() const { return qtTranslationLoaded_; }

@@ -1,5 +1,6 @@
 // The decoder's dialog: a button to choose a picture, one to close, and the
-// five result fields of the latest decode.
+// five result fields of the latest decode. A picture also comes from the
+// command line or by drag and drop.
 #pragma once
 
 #include <QDialog>
@@ -10,8 +11,10 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 class QLabel;
+class QMimeData;
 class QPlainTextEdit;
 
 namespace ternwick {
@@ -37,6 +40,10 @@ QIcon applicationIcon();
 // otherwise.
 QString fieldText(const std::string& bytes);
 
+// The picture a drag carries, when the dialog takes it: exactly one local
+// file whose name the decoder accepts (.png or .bmp, any letter case).
+std::optional<QString> droppedPicture(const QMimeData& data);
+
 class DecoderDialog : public QDialog {
     Q_OBJECT
 
@@ -51,13 +58,26 @@ public:
     // Lets the user choose a file and decodes it; a cancelled choice changes nothing.
     void onSelectFile();
 
+    // Decodes the picture at `path` and shows its results, as choosing it does.
+    void decodeFile(const QString& path);
+
+    // Decodes `path` once the dialog has first been painted, so that the user
+    // sees the window while a long decode runs.
+    void decodeWhenShown(const QString& path);
+
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void createControls();
-    // Shows the five result members on their controls.
+    // Shows the five result members on their controls, and the whole message
+    // in the tooltips of the text and hexadecimal fields.
     void pushFieldsToControls();
+    // Decodes `path` once control is back in the event loop.
+    void queueDecode(const QString& path);
 
     QIcon appIcon;
     QString filePath;
@@ -69,6 +89,8 @@ private:
     std::string schemeText;
     std::string timeText;
     std::string hexText;
+    bool decoded = false;
+    std::vector<std::uint8_t> message;  // the whole message of the decoded symbol
 
     FileChooser chooseFile_;
     ScanLineAttempts* attempts_ = nullptr;
@@ -77,6 +99,8 @@ private:
     QLabel* schemeValue_ = nullptr;
     QLabel* timeValue_ = nullptr;
     QPlainTextEdit* hexEdit_ = nullptr;
+    std::optional<QString> fileWhenShown_;
+    bool painted_ = false;
 };
 
 }  // namespace ternwick

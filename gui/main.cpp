@@ -6,5 +6,5 @@ int main(int argc, char** argv) {
     // The decoder's diagnostics go to the console the program was started from.
     ternwick::sendDiagnosticsTo(ternwick::DiagnosticsTarget::StandardStreams);
     ternwick::DecoderApp app(argc, argv);
-    return app.run();
+    return app.run(app.arguments());
 }

@@ -136,7 +136,8 @@ py::tuple readArray(const py::array& array, long long maxSymbols, double budgetM
         symbols.append(py::make_tuple(
             py::bytes(reinterpret_cast<const char*>(symbol.bytes.data()), symbol.bytes.size()), symbol.rows,
             symbol.columns, symbol.scheme, py::tuple(corners), symbol.pass, symbol.correctedErrors,
-            symbol.erasures, symbol.symbologyId, symbol.gs1, symbol.gs1Hri, py::tuple(eci), structuredAppend));
+            symbol.erasures, symbol.symbologyId, symbol.gs1, symbol.gs1Hri, py::tuple(eci), structuredAppend,
+            symbol.mirrored));
     }
     return py::make_tuple(symbols, errorTuple(result.error));
 }

@@ -93,8 +93,10 @@ struct LoadResult {
     explicit operator bool() const { return !error; }
 };
 
-// Loads a PNG or BMP picture, recognised by its first bytes whatever the
-// file is called. Only regular files are opened.
+// Loads a PNG, BMP or JPEG picture, recognised by its first bytes whatever
+// the file is called. Only regular files are opened. BMPs may be uncompressed
+// (1 to 32 bits a pixel) or bit-field pictures of 16 or 32 bits; JPEGs are
+// decoded straight to grey (CMYK ones are refused).
 LoadResult loadPicture(const std::string& path);
 LoadResult loadPictureMemory(const std::uint8_t* data, std::size_t size);
 
@@ -127,13 +129,15 @@ struct Symbol {
     // group separator 0x1D; a macro 05/06 symbol's bytes carry the header
     // "[)>" RS "05" GS (or "06") and the trailer RS EOT it stands for.
     std::vector<std::uint8_t> bytes;
-    int rows = 0;                     // modules, finder and clock included
-    int columns = 0;
+    int rows = 0;                     // modules, finder and clock included: square,
+    int columns = 0;                  // rectangular (8x18 to 16x48) and DMRE (8x48 to 26x64) sizes
     std::string scheme;               // what the first codeword announces ("C40 Latch", ...), or empty
     // The symbol's corners in the picture, in the order top-left, top-right,
     // bottom-right, bottom-left of the upright symbol, whose solid finder
-    // sides are its left and bottom sides.
+    // sides are its left and bottom sides (of a mirrored symbol: as its
+    // mirror image shows it).
     std::array<Point, 4> corners{};
+    bool mirrored = false;            // read from its mirror image (through glass, the back of film)
     int pass = 0;                     // the search pass that found it: 1, 2, ...
     int correctedErrors = 0;          // codewords error correction changed
     int erasures = 0;                 // codewords read as unknown (outside the picture)
@@ -156,8 +160,13 @@ struct Symbol {
     std::string messageFault;
 };
 
+// The most symbols one call returns, whatever maxSymbols asks for.
+inline constexpr int kSymbolCap = 1000;
+
 struct ReaderOptions {
-    // The most symbols to return; 1 stops at the first symbol found.
+    // The most symbols to return; 1 stops at the first symbol found. Above 1
+    // the search runs over the whole picture and returns every distinct
+    // symbol once (up to kSymbolCap).
     int maxSymbols = 1;
     // A limit on the time one call may spend searching, in milliseconds
     // (0: none). The search stops where it is once the time is up.

@@ -4,7 +4,7 @@
     >>> for symbol in ternwick.read("label.png"):
     ...     print(symbol.text, symbol.corners)
 
-``read`` takes a numpy array, a PIL image, a path or the bytes of a PNG or BMP
+``read`` takes a numpy array, a PIL image, a path or the bytes of a PNG, BMP or JPEG
 file. The decoder runs without the interpreter's lock, so threads decode in
 parallel. ``ternwick.batch.read_files`` decodes many files, on a Dask cluster
 or in this process.
@@ -139,7 +139,7 @@ def _loaded(result, source: Optional[str]) -> _np.ndarray:
 
 
 def load_picture(source) -> _np.ndarray:
-    """Loads a PNG or BMP picture as an H x W uint8 array of grey levels.
+    """Loads a PNG, BMP or JPEG picture as an H x W uint8 array of grey levels.
 
     ``source`` is a path (str or os.PathLike) or the file's bytes; the format is
     told by the content, whatever the file is called. Raises LoadError with the
@@ -182,7 +182,7 @@ def read(image, *, max_symbols: int = 1, budget_ms: Optional[float] = None) -> L
     image        a numpy array of uint8 (H x W grey, H x W x 3 RGB or
                  H x W x 4 RGBA, any strides: rows whose pixels lie next to each
                  other are read in place, other layouts are copied), a PIL image,
-                 a path (str or pathlib.Path) or the bytes of a PNG or BMP file
+                 a path (str or pathlib.Path) or the bytes of a PNG, BMP or JPEG file
     max_symbols  the most symbols to return (1 stops at the first one found)
     budget_ms    a limit on the search time in milliseconds (None: none)
 
@@ -214,7 +214,7 @@ def read(image, *, max_symbols: int = 1, budget_ms: Optional[float] = None) -> L
         raise _failure(error, None)
     return [
         Symbol(data, rows, columns, scheme, tuple(corners), search_pass, corrected, erasures, symbology_id, gs1,
-               gs1_hri or None, False, tuple(eci), appended)
+               gs1_hri or None, mirrored, tuple(eci), appended)
         for (data, rows, columns, scheme, corners, search_pass, corrected, erasures, symbology_id, gs1, gs1_hri, eci,
-             appended) in found
+             appended, mirrored) in found
     ]

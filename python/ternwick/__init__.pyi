@@ -59,7 +59,7 @@ class Symbol:
     def size(self) -> str: ...
 
 def load_picture(source: Union[PathLike, bytes, bytearray, memoryview]) -> npt.NDArray[np.uint8]:
-    """Loads a PNG or BMP picture as an H x W uint8 array of grey levels."""
+    """Loads a PNG, BMP or JPEG picture as an H x W uint8 array of grey levels."""
 
 def read(image: ImageSource, *, max_symbols: int = 1, budget_ms: Optional[float] = None) -> List[Symbol]:
     """Finds and decodes the Data Matrix symbols in a picture."""

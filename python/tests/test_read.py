@@ -156,3 +156,9 @@ def test_gs1_and_eci_symbols_carry_their_meaning():
     (utf8,) = ternwick.read(DATA / "eci-utf8.png")
     assert utf8.eci == ((26, 0),) and utf8.symbology_id == "]d4"
     assert utf8.text == "Grüße, €5"
+
+
+def test_mirrored_symbols_say_so(grey):
+    (plain,) = ternwick.read(grey)
+    (mirrored,) = ternwick.read(np.ascontiguousarray(grey[:, ::-1]))
+    assert not plain.mirrored and mirrored.mirrored and mirrored.text == plain.text

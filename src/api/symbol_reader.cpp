@@ -1,12 +1,12 @@
 // The public reading API on top of the driver.
-#include <chrono>
+#include <algorithm>
 #include <new>
 
 #include "core/diagnostics.h"
 #include "driver/decode_driver.h"
-#include "driver/scan_attempt.h"
 #include "driver/symbol_corners.h"
 #include "driver/symbol_search.h"
+#include "driver/timed_attempts.h"
 #include "image/pixel_import.h"
 #include "image/picture_loader.h"
 #include "message/gs1_element_strings.h"
@@ -69,48 +69,18 @@ private:
     const std::function<void(std::string_view)>& receive_;
 };
 
-// The decoder's own attempts, stopping the search once the time is up.
-class TimedAttempts final : public ScanLineAttempts {
-public:
-    explicit TimedAttempts(double budgetMs)
-        : deadline_(std::chrono::steady_clock::now() +
-                    std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                        std::chrono::duration<double, std::milli>(budgetMs))) {}
-    int firstPass(DecodeContext& context, int direction, int lineIndex) override {
-        if (timeUp(context)) return context.symbolCount;
-        return attemptScanLine(context, direction, lineIndex);
-    }
-    int secondPass(DecodeContext& context, int direction, int lineIndex) override {
-        if (timeUp(context)) return context.symbolCount;
-        return attemptScanLineSecondPass(context, direction, lineIndex);
-    }
-    int furtherPass(DecodeContext& context, int chain, int direction, int lineIndex) override {
-        if (timeUp(context)) return context.symbolCount;
-        return ScanLineAttempts::furtherPass(context, chain, direction, lineIndex);
-    }
-
-private:
-    bool timeUp(DecodeContext& context) const {
-        if (std::chrono::steady_clock::now() < deadline_) return false;
-        context.work.spent = context.work.limit;  // the rest of the pass is passed over
-        return true;
-    }
-    std::chrono::steady_clock::time_point deadline_;
-};
-
 Symbol publicSymbol(const SymbolResult& found, const MessageInfo& message, int pictureHeight) {
     Symbol symbol;
     const std::int32_t length = found.messageLength < 0 ? 0 : found.messageLength;
     symbol.bytes.assign(found.message.get(), found.message.get() + length);
-    if (found.sizeIndex >= 0 && found.sizeIndex < kSymbolSizeCount) {
-        symbol.rows = kSymbolSizes[static_cast<std::size_t>(found.sizeIndex)].symbolSize;
-        symbol.columns = symbol.rows;
-    }
+    symbol.rows = symbolRows(found);
+    symbol.columns = symbolColumns(found);
     if (found.codewords && found.codewordCount > 0) {
         if (const char* name = schemeName(found.codewords[0])) symbol.scheme = name;
     }
     const std::array<PicturePoint, 4> corners = symbolCorners(found, pictureHeight);
     for (std::size_t i = 0; i < corners.size(); ++i) symbol.corners[i] = {corners[i].x, corners[i].y};
+    symbol.mirrored = found.mirrored != 0;
     symbol.pass = found.pass;
     symbol.correctedErrors = found.correctedCodewords;
     symbol.erasures = found.erasureCount;
@@ -132,14 +102,17 @@ Symbol publicSymbol(const SymbolResult& found, const MessageInfo& message, int p
 
 ReadResult search(DecodeContext& context, const ReaderOptions& options) {
     ReadResult result;
-    context.flags = options.maxSymbols == 1 ? StopAtFirstSymbol : 0;
+    context.flags = options.maxSymbols == 1 ? StopAtFirstSymbol : AllSymbols;
+    context.symbolLimit = std::min(options.maxSymbols, kSymbolCap);
     if (options.workBudget > 0) context.work.limit = options.workBudget;
     TimedAttempts timed(options.timeBudgetMs);
     if (options.timeBudgetMs > 0.0) context.attempts = &timed;
     const Failure searched = searchPicture(context);
     if (searched.failed()) result.error = publicError(searched);
-    const int count = std::min(context.symbolCount, options.maxSymbols);
-    for (int i = 0; i < count; ++i) result.symbols.push_back(publicSymbol(context.symbols[i], context.messages[i], context.image.height));
+    for (int i = 0; i < context.symbolCount; ++i) {
+        const auto index = static_cast<std::size_t>(i);
+        result.symbols.push_back(publicSymbol(context.symbols[index], context.messages[index], context.image.height));
+    }
     releaseSymbols(context);
     return result;
 }

@@ -10,7 +10,7 @@ const char* describe(FailureKind code) {
         case FailureKind::PermissionDenied: return "permission denied";
         case FailureKind::NotARegularFile: return "not a regular file";
         case FailureKind::ReadFailed: return "read error";
-        case FailureKind::UnsupportedFormat: return "not a PNG or BMP picture";
+        case FailureKind::UnsupportedFormat: return "not a PNG, BMP or JPEG picture";
         case FailureKind::Truncated: return "truncated picture data";
         case FailureKind::Corrupt: return "corrupt picture data";
         case FailureKind::TooLarge: return "picture larger than 67108864 pixels";

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "locate/search_context.h"
 #include "message/message_info.h"
@@ -13,12 +14,18 @@
 
 namespace ternwick {
 
+// Symbol records a context holds unless its symbolLimit says otherwise.
 inline constexpr int kMaxSymbols = 16;
 inline constexpr int kRejectedLineCapacity = 1024;
 
 // Bits of DecodeContext::flags.
 enum DecodeFlag : std::int32_t {
     StopAtFirstSymbol = 1,
+    // Every distinct symbol up to symbolLimit: the schedule runs on after a
+    // line that yields and the second pass runs after the first, a symbol
+    // found again is dropped, and crossings inside a symbol already decoded
+    // are passed over.
+    AllSymbols = 2,
 };
 
 struct DecodeContext;
@@ -43,8 +50,11 @@ struct DecodeTrace;
 struct DecodeContext : SearchContext {
     std::int32_t flags = 0;        // DecodeFlag bits
     std::int32_t symbolCount = 0;
-    SymbolResult symbols[kMaxSymbols];
-    MessageInfo messages[kMaxSymbols];  // what each symbol says about its message
+    std::int32_t symbolLimit = kMaxSymbols;  // the search stops once it holds this many
+    // The first kMaxSymbols records are always there; storeSymbol adds more.
+    std::vector<SymbolResult> symbols = std::vector<SymbolResult>(kMaxSymbols);
+    // What each symbol says about its message, one for each record.
+    std::vector<MessageInfo> messages = std::vector<MessageInfo>(kMaxSymbols);
     std::int32_t rejectedRows[kRejectedLineCapacity] = {};
     std::int32_t rejectedRowCount = 0;
     std::int32_t rejectedColumns[kRejectedLineCapacity] = {};
@@ -60,5 +70,9 @@ struct DecodeContext : SearchContext {
 // Frees the buffers of the first symbolCount symbols, zero-fills those records,
 // clears their message metadata and sets symbolCount to 0.
 void releaseSymbols(DecodeContext& context);
+
+// Moves a decoded symbol and what it says about its message into the next
+// record, adding one when needed, and counts it.
+void storeSymbol(DecodeContext& context, SymbolResult&& symbol, MessageInfo&& message);
 
 }  // namespace ternwick

@@ -8,6 +8,8 @@
 #include "core/hex_text.h"
 #include "driver/symbol_search.h"
 #include "image/bmp_reader.h"
+#include "image/picture_loader.h"
+#include "image/pixel_import.h"
 #include "image/png_loader.h"
 #include "message/gs1_element_strings.h"
 
@@ -42,9 +44,8 @@ void reportSymbol(ResultFields& fields, const SymbolResult& symbol, const Messag
     fields.asciiText = text;
     fields.hexText = hexOf(bytes, static_cast<std::size_t>(shown));
     fields.decoded = true;
-    if (symbol.sizeIndex >= 0 && symbol.sizeIndex < kSymbolSizeCount) {
-        fields.symbolSize = kSymbolSizes[symbol.sizeIndex].symbolSize;
-    }
+    fields.symbolSize = symbolRows(symbol);
+    fields.symbolColumns = symbolColumns(symbol);
     fields.message.assign(bytes, bytes + length);
     fields.messageInfo = info;
     fields.gs1Hri = gs1HumanReadableOf(info, bytes, length);
@@ -119,10 +120,14 @@ ImageFileKind imageFileKind(const std::string& path) {
 
 namespace {
 
-int decodePicture(ResultFields& fields, DecodeContext& context) {
+int decodePicture(ResultFields& fields, DecodeContext& context, int maxSymbols) {
     const auto decodeStart = Clock::now();
     fields.startTick = tickCount();
     context.flags = StopAtFirstSymbol;
+    if (maxSymbols > 1) {
+        context.flags = AllSymbols;
+        context.symbolLimit = maxSymbols;
+    }
     const Failure searched = searchPicture(context);
     int status = 0;
     if (searched.code == FailureKind::InvalidArgument || searched.code == FailureKind::TooLarge) {
@@ -133,6 +138,13 @@ int decodePicture(ResultFields& fields, DecodeContext& context) {
     } else if (context.symbolCount > 0) {
         reportSymbol(fields, context.symbols[0], context.messages[0], context.image.height);
         releaseSymbolBuffers(context.symbols[0]);
+        for (std::int32_t i = 1; i < context.symbolCount; ++i) {
+            SymbolResult& further = context.symbols[static_cast<std::size_t>(i)];
+            fields.furtherSymbols.emplace_back();
+            reportSymbol(fields.furtherSymbols.back(), further, context.messages[static_cast<std::size_t>(i)],
+                         context.image.height);
+            releaseSymbolBuffers(further);
+        }
     } else {
         reportFailure(fields, false);
         fields.schemeText = "";
@@ -140,6 +152,8 @@ int decodePicture(ResultFields& fields, DecodeContext& context) {
         if (searched.failed()) {
             fields.loadError = searched;
             status = 1;
+            // Memory running out shows as a picture that could not be loaded.
+            if (searched.code == FailureKind::OutOfMemory) fields.asciiText = kLoadFailureText;
         }
     }
     fields.decodeMs = millisecondsSince(decodeStart);
@@ -148,7 +162,7 @@ int decodePicture(ResultFields& fields, DecodeContext& context) {
     return status;
 }
 
-int decodeFile(ResultFields& fields, DecodeContext& context, const std::string& path) {
+int decodeFile(ResultFields& fields, DecodeContext& context, const std::string& path, int maxSymbols) {
     const ImageFileKind kind = imageFileKind(path);
     if (path.size() < 5) return 0;
     // The picture's diagnostics reach the program's sink in one go, when the decode is over.
@@ -170,7 +184,7 @@ int decodeFile(ResultFields& fields, DecodeContext& context, const std::string& 
         reportFailure(fields, true);
         return 1;
     }
-    return decodePicture(fields, context);
+    return decodePicture(fields, context, maxSymbols);
 }
 
 // Exhausted memory in the middle of a step: the picture is let go and the
@@ -182,7 +196,7 @@ int guarded(ResultFields& fields, DecodeContext& context, const Step& step) {
     } catch (const std::bad_alloc&) {
         releaseSymbols(context);
         releaseImage(&context.image);
-        fields.statusText = "Failed!";
+        reportFailure(fields, true);
         fields.loadError = failure(FailureKind::OutOfMemory);
         return 1;
     }
@@ -190,12 +204,62 @@ int guarded(ResultFields& fields, DecodeContext& context, const Step& step) {
 
 }  // namespace
 
-int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string path) {
-    return guarded(fields, context, [&] { return decodeFile(fields, context, path); });
+int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string path, int maxSymbols) {
+    return guarded(fields, context, [&] { return decodeFile(fields, context, path, maxSymbols); });
 }
 
-int decodeLoadedImage(ResultFields& fields, DecodeContext& context) {
-    return guarded(fields, context, [&] { return decodePicture(fields, context); });
+int decodeLoadedImage(ResultFields& fields, DecodeContext& context, int maxSymbols) {
+    return guarded(fields, context, [&] { return decodePicture(fields, context, maxSymbols); });
+}
+
+namespace {
+
+template <typename Load>
+int loadReusingPixels(DecodeContext& context, Failure& error, const Load& load) {
+    try {
+        setPictureAside(context);
+        releaseSymbols(context);
+        takePictureBack(context);
+        SilentDiagnosticSink silent;
+        ScopedDiagnosticSink scoped(silent);
+        return load();
+    } catch (const std::bad_alloc&) {
+        releaseImage(&context.image);
+        error = failure(FailureKind::OutOfMemory);
+        return 0;
+    }
+}
+
+}  // namespace
+
+int loadIntoContext(DecodeContext& context, const std::string& path, Failure& error) {
+    return loadReusingPixels(context, error, [&] { return loadPictureFile(context.image, path, error); });
+}
+
+int loadIntoContext(DecodeContext& context, const std::uint8_t* data, std::size_t size, Failure& error) {
+    return loadReusingPixels(context, error, [&] { return loadPictureBytes(context.image, data, size, error); });
+}
+
+std::vector<std::uint8_t> pictureGrey(const DecodeContext& context) {
+    std::vector<std::uint8_t> grey(static_cast<std::size_t>(context.image.width) *
+                                   static_cast<std::size_t>(context.image.height));
+    exportGrey(context.image, grey.data());
+    return grey;
+}
+
+int decodeGreyPicture(ResultFields& fields, DecodeContext& context, const std::uint8_t* grey, int width, int height,
+                      int maxSymbols) {
+    return guarded(fields, context, [&] {
+        releaseSymbols(context);
+        const Failure imported = importPixels(context.image, grey, width, height, width, PixelLayout::Grey);
+        if (imported.failed()) {
+            releaseImage(&context.image);
+            fields.loadError = imported;
+            reportFailure(fields, true);
+            return 1;
+        }
+        return decodePicture(fields, context, maxSymbols);
+    });
 }
 
 }  // namespace ternwick

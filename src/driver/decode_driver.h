@@ -1,6 +1,7 @@
 // Runs one picture file through the whole decoder and fills the result fields.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,7 +30,8 @@ struct ResultFields {
     std::int32_t startTick = 0;
 
     bool decoded = false;               // a symbol was decoded
-    std::int32_t symbolSize = 0;        // its modules per side, 0 when none
+    std::int32_t symbolSize = 0;        // its modules per side (rows of a rectangle), 0 when none
+    std::int32_t symbolColumns = 0;     // its modules from left to right (0: as symbolSize)
     std::vector<std::uint8_t> message;  // its whole message
     std::vector<PicturePoint> corners;  // its four corners (see symbolCorners), empty when none
     MessageInfo messageInfo;            // GS1, ECI, structured append, ... of its message
@@ -37,6 +39,10 @@ struct ResultFields {
     double loadMs = 0.0;                // loading the file
     double decodeMs = 0.0;              // everything after loading
     Failure loadError;                    // why the picture could not be loaded or searched
+    // A decode asked for more than one symbol: the fields of the second and
+    // later symbols, in the order the search found them (their own
+    // furtherSymbols empty).
+    std::vector<ResultFields> furtherSymbols;
 };
 
 enum class ImageFileKind { NotAccepted, Png, Bmp };
@@ -64,7 +70,8 @@ std::string millisecondsText(std::int32_t milliseconds);
 
 // 0 when the path was not accepted (no field changed) or the decode ran
 // through; 1 when the picture could not be loaded or searched (loadError says why).
-int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string path);
+// maxSymbols above 1 searches for every distinct symbol, up to that many.
+int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string path, int maxSymbols = 1);
 
 // The driver's steps after loading, on the picture already in context.image
 // (width, height and pixels set): the search, the result fields, and, after
@@ -75,7 +82,27 @@ int decodeImageFile(ResultFields& fields, DecodeContext& context, std::string pa
 // picture no loader would give (no pixels, a dimension of 0 or below, more
 // than kMaxImagePixels pixels) is released and reported like a file that
 // cannot be loaded.
-int decodeLoadedImage(ResultFields& fields, DecodeContext& context);
+int decodeLoadedImage(ResultFields& fields, DecodeContext& context, int maxSymbols = 1);
+
+// decodeLoadedImage on a picture of one grey byte a pixel, rows top-down,
+// stride width (as loadPicture gives it), copied into context.image first.
+// A picture that cannot be copied (no data, a side of 0 or below, too many
+// pixels, no memory) is reported like a file that cannot be loaded.
+int decodeGreyPicture(ResultFields& fields, DecodeContext& context, const std::uint8_t* grey, int width, int height,
+                      int maxSymbols = 1);
+
+// Loads a picture by its content (see image/picture_loader.h), from the file
+// at path or, with data, from size bytes in memory, into context.image,
+// reusing the pixels of the context's previous picture. 1 when loaded, for
+// decodeLoadedImage; 0 with the reason in error. Exhausted memory is
+// reported as such, never thrown. The loaders' own messages are not passed
+// on to the diagnostics.
+int loadIntoContext(DecodeContext& context, const std::string& path, Failure& error);
+int loadIntoContext(DecodeContext& context, const std::uint8_t* data, std::size_t size, Failure& error);
+
+// The grey bytes of the picture in context.image, rows top-down, as
+// loadPicture gives them.
+std::vector<std::uint8_t> pictureGrey(const DecodeContext& context);
 
 // Name of the encodation scheme announced by a first codeword, or nullptr.
 const char* schemeName(std::uint8_t firstCodeword);

@@ -33,7 +33,8 @@ struct CandidateTrace {
     bool sizeRan = false;
     SizeSearchRecord size;
     int sizeIndex = -1;
-    int symbolSize = 0;
+    int symbolSize = 0;     // rows
+    int symbolColumns = 0;
     int erasures = 0;
     std::vector<std::uint8_t> rawCodewordsHead;  // the first placed codewords, before correction
     std::string correction;   // "ok", "failed" or empty when not reached

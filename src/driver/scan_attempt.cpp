@@ -1,10 +1,12 @@
 #include "driver/scan_attempt.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "ecc/reed_solomon.h"
 #include "driver/decode_trace.h"
+#include "driver/symbol_corners.h"
 #include "locate/edge_trace.h"
 #include "locate/finder.h"
 #include "locate/region_refine.h"
@@ -75,7 +77,8 @@ public:
         CandidateTrace& c = trace_->candidate;
         c.sizeRan = true;
         c.sizeIndex = symbol.sizeIndex;
-        c.symbolSize = kSymbolSizes[symbol.sizeIndex].symbolSize;
+        c.symbolSize = symbolRows(symbol);
+        c.symbolColumns = symbolColumns(symbol);
         c.polarity = symbol.polarity;
         c.failedStage = "correction";
     }
@@ -111,25 +114,80 @@ private:
 // syndromes, a field product for every codeword and check codeword of its
 // block, at several products a unit.
 std::int64_t correctionWork(const SymbolResult& symbol) {
-    const SymbolSize& size = kSymbolSizes[static_cast<std::size_t>(symbol.sizeIndex)];
+    const SymbolShape& size = kSymbolShapes[static_cast<std::size_t>(symbol.sizeIndex)];
     return static_cast<std::int64_t>(symbol.codewordCount) * (size.eccCodewords / size.blockCount) / 8;
 }
 
-// Finder and both sides of a candidate. False at the first stage that fails.
-bool locateCandidate(SymbolResult& candidate, DecodeContext& context, const EdgeTrace& first,
-                     const EdgeTrace& second, CandidateRecorder& recorder, int attempt) {
-    if (buildFinder(candidate, first, second) == 0) return false;
+enum class Located { FinderRefused, SideFailed, Located };
+
+// Finder (elongated: the finder of a rectangle too long for buildFinder) and
+// both sides of a candidate, up to the first stage that fails.
+// finderOnly receives the candidate as the finder leaves it.
+Located locateCandidate(SymbolResult& candidate, DecodeContext& context, const EdgeTrace& first,
+                        const EdgeTrace& second, CandidateRecorder& recorder, int attempt, bool elongated,
+                        Candidate& finderOnly) {
+    const int built = elongated ? buildElongatedFinder(candidate, first, second) : buildFinder(candidate, first, second);
+    if (built == 0) return Located::FinderRefused;
+    finderOnly = candidate;
     recorder.finderAccepted(candidate, first, second, attempt);
-    if (fitTopEdge(candidate, context, recorder.top()) == 0) return false;
+    if (fitTopEdge(candidate, context, recorder.top()) == 0) return Located::SideFailed;
     recorder.topDone(candidate);
-    if (fitRightEdge(candidate, context, recorder.right()) == 0) return false;
+    if (fitRightEdge(candidate, context, recorder.right()) == 0) return Located::SideFailed;
     recorder.rightDone(candidate);
-    return true;
+    return Located::Located;
+}
+
+// The rectangular sizes on the transform the sides' walks refined and, as
+// the walks along a rectangle's short side can go astray, on the finder's
+// own, with its legs followed to their ends and as it was.
+int fitRectangle(SymbolResult& candidate, DecodeContext& context, const Candidate& finderOnly,
+                 SizeSearchRecord* record, int (*fit)(SymbolResult&, SearchContext&, SizeSearchRecord*)) {
+    if (fit(candidate, context, record) == 1) return 1;
+    const auto restoreFinder = [&] {
+        candidate.params = finderOnly.params;
+        candidate.forwardTransform = finderOnly.forwardTransform;
+        candidate.inverseTransform = finderOnly.inverseTransform;
+        std::copy(std::begin(finderOnly.finderPoints), std::end(finderOnly.finderPoints),
+                  std::begin(candidate.finderPoints));
+    };
+    restoreFinder();
+    if (!context.outOfMemory && extendFinderLegs(candidate, context) && fit(candidate, context, record) == 1) {
+        return 1;
+    }
+    restoreFinder();
+    return context.outOfMemory ? 0 : fit(candidate, context, record);
+}
+
+// Places the codewords, keeps them as placed and corrects them. True when
+// every block is consistent.
+bool placeAndCorrect(SymbolResult& candidate, DecodeContext& context, std::vector<std::uint8_t>& placed,
+                     CandidateRecorder* recorder = nullptr) {
+    placeCodewords(candidate);
+    if (recorder != nullptr) recorder->placed(candidate);
+    context.work.charge(correctionWork(candidate));
+    placed.assign(candidate.codewords.get(), candidate.codewords.get() + candidate.codewordCount);
+    return correctSymbol(candidate) == 1;
+}
+
+// A square whose codewords did not correct, read once more as the mirror
+// image of what was sampled: the finder's L reads the same either way.
+bool correctsMirrored(SymbolResult& candidate, DecodeContext& context, std::vector<std::uint8_t>& placed) {
+    if (candidate.mirrored != 0 || candidate.sizeIndex >= kFirstRectangularIndex) return false;
+    if (!turnOverModules(candidate)) return false;
+    candidate.mirrored = 1;
+    for (std::int32_t i = 0; i < candidate.moduleCount; ++i) {
+        candidate.modules[static_cast<std::size_t>(i)] &= static_cast<std::uint8_t>(~ModuleVisited);
+    }
+    std::fill(candidate.codewords.get(), candidate.codewords.get() + candidate.codewordCount, std::uint8_t{0});
+    candidate.erasureCount = 0;
+    return placeAndCorrect(candidate, context, placed);
 }
 
 // The chain from the finder to the decoded message for one crossing. True
 // when the candidate decoded; its record then holds the symbol, and message
-// what the symbol says about its message.
+// what the symbol says about its message. What the decoder has always read is
+// read first, the same way; rectangles and mirror images are tried only where
+// that has failed.
 bool decodeCandidate(SymbolResult& candidate, MessageInfo& message, DecodeContext& context,
                      const CrossingCursor& cursor, const EdgeTrace& first, const EdgeTrace& second, SearchPass pass) {
     const bool secondPass = pass == SearchPass::Second;
@@ -139,15 +197,31 @@ bool decodeCandidate(SymbolResult& candidate, MessageInfo& message, DecodeContex
 
     releaseSymbolBuffers(candidate);
     startCandidate(candidate, cursor.local);
-    if (!locateCandidate(candidate, context, first, second, recorder, 1)) return false;
+    Candidate finderOnly;
+    Located located = locateCandidate(candidate, context, first, second, recorder, 1, false, finderOnly);
+    // A finder too long for a square may be a rectangle's: only the
+    // rectangular sizes are tried on it, and a failure leaves no rejected line.
+    const bool elongated = located == Located::FinderRefused;
+    if (elongated) {
+        startCandidate(candidate, cursor.local);
+        located = locateCandidate(candidate, context, first, second, recorder, 1, true, finderOnly);
+    }
+    if (located != Located::Located) return false;
+    const auto reject = [&] {
+        if (!elongated) recordRejectedLine(context, direction, lineIndex);
+        return false;
+    };
 
-    if (fitSymbolSize(candidate, context, recorder.size()) == 1) {
+    if (!elongated && fitSymbolSize(candidate, context, recorder.size()) == 1) {
         recorder.sized(candidate);
         sampleModules(candidate, context);
         context.work.charge(candidate.moduleCount);
     } else if (!secondPass) {
-        recordRejectedLine(context, direction, lineIndex);
-        return false;
+        if (fitRectangle(candidate, context, finderOnly, recorder.size(), fitRectangularSize) == 0) return reject();
+        recorder.sized(candidate);
+        sampleModules(candidate, context);
+        context.work.charge(candidate.moduleCount);
+        if (candidate.mirrored != 0 && !turnOverModules(candidate)) return false;
     } else {
         // Second pass: locate the same crossing again with the levels the top
         // walk saw, and sample on a locally thresholded grid.
@@ -156,25 +230,26 @@ bool decodeCandidate(SymbolResult& candidate, MessageInfo& message, DecodeContex
         candidate.levels.minLevel = context.lastTopEdgeLevels.minLevel;
         candidate.levels.maxLevel = context.lastTopEdgeLevels.maxLevel;
         candidate.levels.midLevel = context.lastTopEdgeLevels.midLevel;
-        if (!locateCandidate(candidate, context, first, second, recorder, 2)) return false;
-        if (fitSymbolSizeThresholded(candidate, context, recorder.size()) == 0) {
-            recordRejectedLine(context, direction, lineIndex);
+        if (locateCandidate(candidate, context, first, second, recorder, 2, elongated, finderOnly) !=
+            Located::Located) {
             return false;
+        }
+        if (elongated || fitSymbolSizeThresholded(candidate, context, recorder.size()) == 0) {
+            if (fitRectangle(candidate, context, finderOnly, recorder.size(), fitRectangularSizeThresholded) == 0) {
+                return reject();
+            }
+            if (candidate.mirrored != 0 && !turnOverModules(candidate)) return false;
         }
         recorder.sized(candidate);
     }
 
-    placeCodewords(candidate);
-    recorder.placed(candidate);
-    context.work.charge(correctionWork(candidate));
-    const std::vector<std::uint8_t> placed(candidate.codewords.get(),
-                                           candidate.codewords.get() + candidate.codewordCount);
-    const int consistent = correctSymbol(candidate);
-    recorder.corrected(consistent == 1);
-    if (consistent == 0) {
-        recordRejectedLine(context, direction, lineIndex);
+    std::vector<std::uint8_t> placed;
+    bool consistent = placeAndCorrect(candidate, context, placed, &recorder);
+    if (!consistent) consistent = correctsMirrored(candidate, context, placed);
+    recorder.corrected(consistent);
+    if (!consistent) {
         releaseSymbolBuffers(candidate);
-        return false;
+        return reject();
     }
     for (std::int32_t i = 0; i < candidate.codewordCount; ++i) {
         if (candidate.codewords[static_cast<std::size_t>(i)] != placed[static_cast<std::size_t>(i)]) {
@@ -188,12 +263,53 @@ bool decodeCandidate(SymbolResult& candidate, MessageInfo& message, DecodeContex
 }
 
 // True when the search of this decode is over: the first symbol is in and the
-// decode stops there, the symbol records are full, the pass has spent its
+// decode stops there, the decode holds as many symbols as it may, the pass has spent its
 // work, or memory ran out.
 bool searchOver(const DecodeContext& context) {
     const bool stopAtFirst = (context.flags & StopAtFirstSymbol) != 0;
-    return (stopAtFirst && context.symbolCount > 0) || context.symbolCount >= kMaxSymbols ||
+    return (stopAtFirst && context.symbolCount > 0) || context.symbolCount >= context.symbolLimit ||
            context.symbolCount < 0 || context.work.exhausted() || context.outOfMemory;
+}
+
+// The picture point of the cursor's crossing.
+Vector2 crossingPoint(const CrossingCursor& cursor) {
+    const auto along = static_cast<float>(cursor.current + static_cast<double>(cursor.fraction));
+    const auto fixed = static_cast<float>(cursor.lineIndex);
+    return runsAlongX(cursor.direction) ? Vector2{along, fixed} : Vector2{fixed, along};
+}
+
+// True when the point lies on a symbol already decoded, its border included
+// and half a module around it.
+bool insideDecodedSymbol(const DecodeContext& context, const Vector2& point) {
+    for (std::int32_t i = 0; i < context.symbolCount; ++i) {
+        const SymbolResult& symbol = context.symbols[static_cast<std::size_t>(i)];
+        Vector2 square;
+        transformPoint(symbol.forwardTransform, point, square);
+        const double margin = 50.0 / std::max({symbolRows(symbol), symbolColumns(symbol), 1});
+        if (square.x >= -margin && square.x <= 100.0 + margin && square.y >= -margin &&
+            square.y <= 100.0 + margin) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// True when a symbol already decoded has the symbol's corners, each within a
+// module of its own.
+bool decodedBefore(const DecodeContext& context, const SymbolResult& symbol) {
+    const int height = context.image.height;
+    const std::array<PicturePoint, 4> corners = symbolCorners(symbol, height);
+    const double module = std::hypot(corners[1].x - corners[0].x, corners[1].y - corners[0].y) /
+                          std::max(symbolColumns(symbol), 1);
+    for (std::int32_t i = 0; i < context.symbolCount; ++i) {
+        const std::array<PicturePoint, 4> other = symbolCorners(context.symbols[static_cast<std::size_t>(i)], height);
+        bool same = true;
+        for (std::size_t c = 0; c < corners.size() && same; ++c) {
+            same = std::hypot(corners[c].x - other[c].x, corners[c].y - other[c].y) <= module;
+        }
+        if (same) return true;
+    }
+    return false;
 }
 
 int attempt(DecodeContext& context, int direction, int lineIndex, SearchPass pass) {
@@ -206,6 +322,7 @@ int attempt(DecodeContext& context, int direction, int lineIndex, SearchPass pas
     const std::int32_t across = direction == ScanDirectionUp ? image.width : image.height;
     if (static_cast<std::uint32_t>(lineIndex) >= static_cast<std::uint32_t>(across)) return context.symbolCount;
 
+    const bool allSymbols = (context.flags & AllSymbols) != 0;
     ScanLine line = scanLineOf(image, direction, lineIndex);
     int status = countTransitions(image, line);
     while (status != ScanStatusNothingMore) {
@@ -215,6 +332,10 @@ int attempt(DecodeContext& context, int direction, int lineIndex, SearchPass pas
             while (crossing != ScanStatusNothingMore) {
                 // A pass that has spent its work passes over the remaining crossings.
                 if (searchOver(context)) return context.symbolCount;
+                if (allSymbols && insideDecodedSymbol(context, crossingPoint(cursor))) {
+                    crossing = nextCrossing(cursor, image, line.stats);
+                    continue;
+                }
                 EdgeTrace first;
                 EdgeTrace second;
                 seedEdgeTraces(cursor, first, second);
@@ -224,9 +345,11 @@ int attempt(DecodeContext& context, int direction, int lineIndex, SearchPass pas
                 SymbolResult candidate;
                 MessageInfo message;
                 if (decodeCandidate(candidate, message, context, cursor, first, second, pass)) {
-                    context.symbols[context.symbolCount] = std::move(candidate);
-                    context.messages[context.symbolCount] = std::move(message);
-                    ++context.symbolCount;
+                    if (allSymbols && decodedBefore(context, candidate)) {
+                        releaseSymbolBuffers(candidate);
+                    } else {
+                        storeSymbol(context, std::move(candidate), std::move(message));
+                    }
                     if (searchOver(context)) return context.symbolCount;
                 }
                 crossing = nextCrossing(cursor, image, line.stats);

@@ -12,11 +12,14 @@ std::array<PicturePoint, 4> symbolCorners(const SymbolResult& symbol, int pictur
     // pass samples at twice the resolution, where the edge between pixels p
     // and p + 1 falls at p + 0.75 instead of p + 0.5.
     const double half = symbol.pass == static_cast<int>(SearchPass::Second) ? 0.25 : 0.5;
+    // A mirrored symbol lies in the square with its rows along X.
     static constexpr Vector2 kSquareCorners[4] = {{0.0f, 100.0f}, {100.0f, 100.0f}, {100.0f, 0.0f}, {0.0f, 0.0f}};
+    static constexpr Vector2 kMirroredCorners[4] = {{100.0f, 0.0f}, {100.0f, 100.0f}, {0.0f, 100.0f}, {0.0f, 0.0f}};
+    const Vector2* square = symbol.mirrored != 0 ? kMirroredCorners : kSquareCorners;
     std::array<PicturePoint, 4> corners{};
     for (int i = 0; i < 4; ++i) {
         Vector2 point;
-        transformPoint(symbol.inverseTransform, kSquareCorners[i], point);
+        transformPoint(symbol.inverseTransform, square[i], point);
         corners[static_cast<std::size_t>(i)] = {static_cast<double>(point.x) + half,
                                                 static_cast<double>(pictureHeight) - half - point.y};
     }

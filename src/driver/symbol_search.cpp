@@ -20,13 +20,16 @@ public:
     }
 };
 
-// The schedule's lines: column lines, then (if none yielded a symbol) row lines.
+// The schedule's lines: column lines, then (if none yielded a symbol) row
+// lines. A search for all symbols runs over every line.
 void scanLines(DecodeContext& context, ScanLineAttempts& attempts, SearchPass pass, std::uint32_t columnStep,
                std::uint32_t rowStep) {
+    const bool allSymbols = (context.flags & AllSymbols) != 0;
     const auto attempt = [&](int direction, std::uint32_t index) {
         const int line = static_cast<int>(index);
-        return pass == SearchPass::First ? attempts.firstPass(context, direction, line)
-                                         : attempts.secondPass(context, direction, line);
+        const int count = pass == SearchPass::First ? attempts.firstPass(context, direction, line)
+                                                    : attempts.secondPass(context, direction, line);
+        return allSymbols ? (context.symbolCount >= context.symbolLimit ? 1 : 0) : count;
     };
     const auto width = static_cast<std::uint32_t>(context.image.width);
     const auto height = static_cast<std::uint32_t>(context.image.height);
@@ -89,7 +92,9 @@ Failure searchPicture(DecodeContext& context) {
     // The second pass works on the picture as loaded, at twice the sampling resolution.
     image.median = nullptr;
 
-    if (context.symbolCount == 0 && !context.outOfMemory) {
+    const bool allSymbols = (context.flags & AllSymbols) != 0;
+    const bool roomLeft = context.symbolCount == 0 || (allSymbols && context.symbolCount < context.symbolLimit);
+    if (roomLeft && !context.outOfMemory) {
         image.scale = 2.0f;
         clearRejectedLines(context);
         runSchedule(context, attempts, SearchPass::Second, columnStep, rowStep);

@@ -1,6 +1,7 @@
 // The search of one picture: the prefilter, the first pass over the scan
 // schedule on the filtered picture and, when it found nothing, the second
-// pass on the picture as loaded. The symbols found stay in the context.
+// pass on the picture as loaded (a search for all symbols runs it whenever
+// there is room for more). The symbols found stay in the context.
 #pragma once
 
 #include <cstdint>

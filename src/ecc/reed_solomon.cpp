@@ -186,8 +186,8 @@ int correctBlock(ReedSolomonState& state, std::uint8_t* block, std::int32_t leng
 }
 
 int correctSymbol(SymbolResult& symbol) {
-    if (symbol.sizeIndex < 0 || symbol.sizeIndex >= kSymbolSizeCount || !symbol.codewords) return 0;
-    const SymbolSize& size = kSymbolSizes[static_cast<std::size_t>(symbol.sizeIndex)];
+    if (symbol.sizeIndex < 0 || symbol.sizeIndex >= kSymbolShapeCount || !symbol.codewords) return 0;
+    const SymbolShape& size = kSymbolShapes[static_cast<std::size_t>(symbol.sizeIndex)];
     const std::int32_t total = size.dataCodewords + size.eccCodewords;
     if (symbol.codewordCount != total) return 0;
     if (symbol.erasureCount > size.maxErasures) return 0;

@@ -41,7 +41,57 @@ std::nullptr_t fail(Failure* error, FailureKind code, const char* reason = "") {
     return nullptr;
 }
 
-bool supportedDepth(std::uint16_t bits) { return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24; }
+bool supportedDepth(std::uint16_t bits, BmpVariants variants) {
+    if (bits == 32) return variants == BmpVariants::Extended;
+    return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24;
+}
+
+constexpr std::uint32_t kRgb = 0;
+constexpr std::uint32_t kBitFields = 3;
+
+// One colour channel of a bit-field pixel: where it sits and how wide it is.
+struct Channel {
+    unsigned shift = 0;
+    unsigned bits = 0;
+
+    // The channel's value scaled to 0..255, rounded.
+    unsigned level(std::uint32_t pixel) const {
+        const std::uint32_t top = (std::uint32_t{1} << bits) - 1;
+        const std::uint32_t value = (pixel >> shift) & top;
+        return (value * 255u + top / 2) / top;
+    }
+};
+
+// A mask of 1 to 8 contiguous bits within the pixel; false for anything else.
+bool channelOf(std::uint32_t mask, unsigned pixelBits, Channel& channel) {
+    if (mask == 0 || (pixelBits < 32 && (mask >> pixelBits) != 0)) return false;
+    while ((mask & 1u) == 0) {
+        mask >>= 1;
+        ++channel.shift;
+    }
+    while ((mask & 1u) != 0) {
+        mask >>= 1;
+        ++channel.bits;
+    }
+    return mask == 0 && channel.bits <= 8;
+}
+
+// The red, green and blue channels of a pixel of 16 or 32 bits: from the
+// masks of a bit-field file (after the 40-byte header in every header
+// version), else the fixed layout of an uncompressed 32-bit file.
+bool channelsOf(const BmpHeaderBlock& header, const BmpLayout& layout, Channel (&channels)[3], Failure* error) {
+    std::uint32_t masks[3] = {0x00FF0000u, 0x0000FF00u, 0x000000FFu};
+    if (layout.compression == kBitFields) {
+        if (header.size < kInfoHeaderSize + 12) return fail(error, FailureKind::Corrupt, "corrupt BMP header"), false;
+        for (int c = 0; c < 3; ++c) masks[c] = readU32(header.bytes.get() + kInfoHeaderSize + 4 * c);
+    }
+    for (int c = 0; c < 3; ++c) {
+        if (!channelOf(masks[c], layout.bitCount, channels[c])) {
+            return fail(error, FailureKind::UnsupportedFormat, "unsupported BMP bit-field masks"), false;
+        }
+    }
+    return true;
+}
 
 // False for any header that would make the reader look outside what it read,
 // allocate what the file cannot back, or produce a meaningless picture.
@@ -73,18 +123,23 @@ bool parseLayout(const BmpHeaderBlock& header, BmpLayout& layout, Failure* error
 }  // namespace
 
 std::unique_ptr<std::uint8_t[]> convertBmpPixels(const BmpHeaderBlock& header, const std::uint8_t* pixelArray,
-                                                 std::size_t pixelArraySize, Failure* error) {
+                                                 std::size_t pixelArraySize, Failure* error, BmpVariants variants) {
     BmpLayout layout;
     if (!parseLayout(header, layout, error)) return nullptr;
     if (layout.compression == 1 || layout.compression == 2) {
         return fail(error, FailureKind::UnsupportedFormat, "run-length compressed BMP pictures are not supported");
     }
-    if (layout.compression != 0) {
+    const bool bitFields = variants == BmpVariants::Extended && layout.compression == kBitFields &&
+                           (layout.bitCount == 16 || layout.bitCount == 32);
+    if (layout.compression != kRgb && !bitFields) {
         return fail(error, FailureKind::UnsupportedFormat, "compressed or bit-field BMP pictures are not supported");
     }
-    if (!supportedDepth(layout.bitCount)) {
+    if (!supportedDepth(layout.bitCount, variants)) {
         return fail(error, FailureKind::UnsupportedFormat, "unsupported BMP depth");
     }
+    Channel channels[3];
+    const bool channelled = bitFields || layout.bitCount == 32;
+    if (channelled && !channelsOf(header, layout, channels, error)) return nullptr;
     if (static_cast<std::uint64_t>(layout.rows) * layout.stride > pixelArraySize) {
         return fail(error, FailureKind::Truncated, "truncated BMP data");
     }
@@ -109,7 +164,10 @@ std::unique_ptr<std::uint8_t[]> convertBmpPixels(const BmpHeaderBlock& header, c
         for (std::size_t j = 0; j < width; ++j) {
             std::uint8_t grey = 0;
             std::size_t index = 0;
-            switch (layout.bitCount) {
+            if (channelled) {
+                const std::uint32_t pixel = layout.bitCount == 32 ? readU32(row + 4 * j) : readU16(row + 2 * j);
+                grey = greyTruncated(channels[0].level(pixel), channels[1].level(pixel), channels[2].level(pixel));
+            } else switch (layout.bitCount) {
                 case 1: index = (row[j / 8] >> (7 - j % 8)) & 1u; break;
                 case 4: index = j % 2 == 0 ? row[j / 2] >> 4 : row[j / 2] & 0x0F; break;
                 case 8: index = row[j]; break;
@@ -132,7 +190,8 @@ std::unique_ptr<std::uint8_t[]> convertBmpPixels(const BmpHeaderBlock& header, c
     return out;
 }
 
-std::unique_ptr<std::uint8_t[]> readBmpSource(ByteSource& source, BmpHeaderBlock& header, Failure* error) {
+std::unique_ptr<std::uint8_t[]> readBmpSource(ByteSource& source, BmpHeaderBlock& header, Failure* error,
+                                              BmpVariants variants) {
     std::uint8_t fileHeader[kFileHeaderSize];
     if (!source.read(fileHeader, sizeof fileHeader)) return fail(error, FailureKind::Truncated, "truncated BMP data");
     if (readU16(fileHeader) != 0x4D42) return fail(error, FailureKind::UnsupportedFormat);
@@ -160,7 +219,7 @@ std::unique_ptr<std::uint8_t[]> readBmpSource(ByteSource& source, BmpHeaderBlock
     std::unique_ptr<std::uint8_t[]> pixelArray(new (std::nothrow) std::uint8_t[arraySize]);
     if (!pixelArray) return fail(error, FailureKind::OutOfMemory);
     if (!source.read(pixelArray.get(), arraySize)) return fail(error, FailureKind::ReadFailed);
-    return convertBmpPixels(header, pixelArray.get(), arraySize, error);
+    return convertBmpPixels(header, pixelArray.get(), arraySize, error, variants);
 }
 
 std::unique_ptr<std::uint8_t[]> readBmpFile(const std::string& path, BmpHeaderBlock& header, Failure* error) {
@@ -201,9 +260,9 @@ int loadBmpImage(ImageBuffer& image, const std::string& path, Failure* error) {
     return finishLoad(image, std::move(pixels), header);
 }
 
-int loadBmpSource(ImageBuffer& image, ByteSource& source, Failure* error) {
+int loadBmpSource(ImageBuffer& image, ByteSource& source, Failure* error, BmpVariants variants) {
     BmpHeaderBlock header;
-    auto pixels = readBmpSource(source, header, error);
+    auto pixels = readBmpSource(source, header, error, variants);
     return finishLoad(image, std::move(pixels), header);
 }
 

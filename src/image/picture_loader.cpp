@@ -5,24 +5,27 @@
 
 #include "image/bmp_reader.h"
 #include "image/byte_source.h"
+#include "image/jpeg_loader.h"
 #include "image/png_loader.h"
 
 namespace ternwick {
 namespace {
 
-enum class PictureFormat { Unknown, Png, Bmp };
+enum class PictureFormat { Unknown, Png, Bmp, Jpeg };
 
 PictureFormat formatOf(const std::uint8_t* head, std::size_t size) {
     static constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
     if (size >= 8 && std::memcmp(head, kPngSignature, 8) == 0) return PictureFormat::Png;
     if (size >= 2 && head[0] == 'B' && head[1] == 'M') return PictureFormat::Bmp;
+    if (size >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF) return PictureFormat::Jpeg;
     return PictureFormat::Unknown;
 }
 
 int loadFrom(ImageBuffer& image, ByteSource& source, PictureFormat format, Failure& error) {
     switch (format) {
         case PictureFormat::Png: return loadPngSource(image, source, &error);
-        case PictureFormat::Bmp: return loadBmpSource(image, source, &error);
+        case PictureFormat::Bmp: return loadBmpSource(image, source, &error, BmpVariants::Extended);
+        case PictureFormat::Jpeg: return loadJpegSource(image, source, &error);
         case PictureFormat::Unknown: break;
     }
     error = failure(FailureKind::UnsupportedFormat);

@@ -1,5 +1,6 @@
 // Loads a picture whatever its file is called: the format is told by the
-// first bytes (PNG signature, or "BM" for a BMP).
+// first bytes (PNG signature, "BM" for a BMP, a start-of-image marker for a
+// JPEG). BMPs are read with every variant the BMP reader knows.
 #pragma once
 
 #include <cstddef>

@@ -12,6 +12,7 @@ constexpr double kOppositeLines = -0.99;    // dot below which two first lines r
 constexpr double kMinimumLegLength = 15.0;
 constexpr double kMinimumLegReach = 10.0;   // distance a leg end keeps from the corner
 constexpr double kMinimumLegRatio = 0.33;
+constexpr double kMinimumElongatedRatio = 0.04;  // 8x144, the longest rectangle, is 0.056
 constexpr double kMinimumLegAngle = 0.3490658503988659;  // 20 degrees
 
 double lengthOf(const EdgeLine& line) { return static_cast<double>(line.tEnd) - line.tStart; }
@@ -85,7 +86,9 @@ void startCandidate(Candidate& symbol, const LevelStats& levels) {
     buildInverseTransform(symbol.params, symbol.inverseTransform);
 }
 
-int buildFinder(Candidate& symbol, const EdgeTrace& first, const EdgeTrace& second) {
+namespace {
+
+int buildFinderWithRatio(Candidate& symbol, const EdgeTrace& first, const EdgeTrace& second, double minimumRatio) {
     const int validLines = first.line1.valid + first.line2.valid + second.line1.valid + second.line2.valid;
     if (validLines < 2) return 0;
 
@@ -108,7 +111,7 @@ int buildFinder(Candidate& symbol, const EdgeTrace& first, const EdgeTrace& seco
     const double reachA = distance(endA, corner);
     const double reachB = distance(endB, corner);
     if (reachA < kMinimumLegReach || reachB < kMinimumLegReach) return 0;
-    if (std::min(reachA, reachB) / std::max(reachA, reachB) < kMinimumLegRatio) return 0;
+    if (std::min(reachA, reachB) / std::max(reachA, reachB) < minimumRatio) return 0;
 
     Vector2 legA = difference(endA, corner);
     Vector2 legB = difference(endB, corner);
@@ -120,6 +123,12 @@ int buildFinder(Candidate& symbol, const EdgeTrace& first, const EdgeTrace& seco
     // turn from +x to +y.
     if (cross(legA, legB) < 0.0) std::swap(endA, endB);
 
+    return setFinderPoints(symbol, corner, endA, endB);
+}
+
+}  // namespace
+
+int setFinderPoints(Candidate& symbol, const Vector2& corner, const Vector2& endA, const Vector2& endB) {
     const double dy = static_cast<double>(endB.y) - corner.y;
     if (std::fabs(dy) < kEpsilon) return 0;
     const double k = (static_cast<double>(corner.x) - endB.x) / dy;
@@ -146,6 +155,14 @@ int buildFinder(Candidate& symbol, const EdgeTrace& first, const EdgeTrace& seco
     symbol.finderPoints[2] = endA;
     updateSymbolTransform(symbol);
     return 1;
+}
+
+int buildFinder(Candidate& symbol, const EdgeTrace& first, const EdgeTrace& second) {
+    return buildFinderWithRatio(symbol, first, second, kMinimumLegRatio);
+}
+
+int buildElongatedFinder(Candidate& symbol, const EdgeTrace& first, const EdgeTrace& second) {
+    return buildFinderWithRatio(symbol, first, second, kMinimumElongatedRatio);
 }
 
 }  // namespace ternwick

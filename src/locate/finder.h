@@ -19,4 +19,13 @@ void startCandidate(Candidate& symbol, const LevelStats& levels);
 // the scan line, second the one seeded anticlockwise.
 int buildFinder(Candidate& symbol, const EdgeTrace& first, const EdgeTrace& second);
 
+// Sets the transform parameters from the finder's corner and the ends of its
+// legs along X (endA) and Y (endB): 1 with finderPoints and both matrices
+// set, 0 for points that make no transform.
+int setFinderPoints(Candidate& symbol, const Vector2& corner, const Vector2& endA, const Vector2& endB);
+
+// The same with legs of more unequal lengths, down to the ratio of the
+// longest rectangle's sides: the finder of a rectangle buildFinder refuses.
+int buildElongatedFinder(Candidate& symbol, const EdgeTrace& first, const EdgeTrace& second);
+
 }  // namespace ternwick

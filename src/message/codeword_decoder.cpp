@@ -37,7 +37,7 @@ public:
         : symbol_(symbol),
           options_(options),
           codewords_(symbol.codewords.get()),
-          end_(kSymbolSizes[static_cast<std::size_t>(symbol.sizeIndex)].dataCodewords),
+          end_(kSymbolShapes[static_cast<std::size_t>(symbol.sizeIndex)].dataCodewords),
           start_(symbol.messageLength) {}
 
     MessageInfo run() {
@@ -347,8 +347,8 @@ private:
 }  // namespace
 
 MessageInfo decodeCodewords(SymbolResult& symbol, const MessageOptions& options) {
-    if (symbol.sizeIndex < 0 || symbol.sizeIndex >= kSymbolSizeCount || !symbol.codewords || !symbol.message) return {};
-    if (symbol.codewordCount < kSymbolSizes[static_cast<std::size_t>(symbol.sizeIndex)].dataCodewords) return {};
+    if (symbol.sizeIndex < 0 || symbol.sizeIndex >= kSymbolShapeCount || !symbol.codewords || !symbol.message) return {};
+    if (symbol.codewordCount < kSymbolShapes[static_cast<std::size_t>(symbol.sizeIndex)].dataCodewords) return {};
     if (symbol.messageLength < 0 || symbol.messageLength > symbol.messageCapacity) return {};
     return CodewordDecoder(symbol, options).run();
 }

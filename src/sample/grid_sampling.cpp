@@ -11,19 +11,22 @@ namespace {
 
 constexpr int kHalfMargin = gridMargin / 2;
 
-int gridSide(const SymbolResult& symbol) { return symbol.mappingRows + 2 + gridMargin; }
+// Cells of the grid along X for the candidate's interior sizes.
+int gridColumns(const SymbolResult& symbol) { return symbol.mappingCols + 2 + gridMargin; }
 
-// The cell of module (k, l); k counted from the finder's solid row, l from its
-// solid column, both from -kHalfMargin.
-std::size_t cellIndex(int side, int k, int l) {
-    return static_cast<std::size_t>(k + kHalfMargin) * side + (l + kHalfMargin);
+// The cell of module (k, l) in a grid of the given columns; k counted from the
+// finder's solid row, l from its solid column, both from -kHalfMargin.
+std::size_t cellIndex(int columns, int k, int l) {
+    return static_cast<std::size_t>(k + kHalfMargin) * columns + (l + kHalfMargin);
 }
 
-// Cells of the border band of a grid for a symbol of S modules a side.
-std::int64_t bandCellCount(int S) {
-    const std::int64_t side = S + gridMargin;
-    const std::int64_t inner = S > 6 ? S - 6 : 0;
-    return side * side - inner * inner;
+// Cells of the border band of a grid for a symbol of Sy by Sx modules.
+std::int64_t bandCellCount(int Sy, int Sx) {
+    const std::int64_t rows = Sy + gridMargin;
+    const std::int64_t columns = Sx + gridMargin;
+    const std::int64_t innerRows = Sy > 6 ? Sy - 6 : 0;
+    const std::int64_t innerColumns = Sx > 6 ? Sx - 6 : 0;
+    return rows * columns - innerRows * innerColumns;
 }
 
 // The context's grids, allocated on first use; null (and the context told)
@@ -42,18 +45,20 @@ SamplingGrids* gridsOf(SearchContext& context) {
 }  // namespace
 
 void sampleGrid(const SymbolResult& symbol, const SearchContext& context, float* rawGrid, GridPart part) {
-    const int S = symbol.mappingRows + 2;
-    const int side = gridSide(symbol);
+    const int Sy = symbol.mappingRows + 2;
+    const int Sx = symbol.mappingCols + 2;
+    const int columns = gridColumns(symbol);
     const double width = static_cast<std::uint32_t>(context.image.width);
     const double height = static_cast<std::uint32_t>(context.image.height);
-    for (int k = -kHalfMargin; k < S + kHalfMargin; ++k) {
-        for (int l = -kHalfMargin; l < S + kHalfMargin; ++l) {
-            const bool band = k <= 2 || l <= 2 || k >= S - 3 || l >= S - 3;
+    for (int k = -kHalfMargin; k < Sy + kHalfMargin; ++k) {
+        for (int l = -kHalfMargin; l < Sx + kHalfMargin; ++l) {
+            const bool band = k <= 2 || l <= 2 || k >= Sy - 3 || l >= Sx - 3;
             if (band != (part == GridPart::BorderBand)) continue;
-            const Vector2 square{static_cast<float>(100.0 * (l + 0.5) / S), static_cast<float>(100.0 * (k + 0.5) / S)};
+            const Vector2 square{static_cast<float>(100.0 * (l + 0.5) / Sx),
+                                 static_cast<float>(100.0 * (k + 0.5) / Sy)};
             Vector2 p;
             transformPoint(symbol.inverseTransform, square, p);
-            float& cell = rawGrid[cellIndex(side, k, l)];
+            float& cell = rawGrid[cellIndex(columns, k, l)];
             if (p.x < 0.0 || p.y < 0.0 || p.x > width || p.y > height) {
                 cell = -1.0f;
             } else {
@@ -112,12 +117,13 @@ void localThreshold(const float* source, float* target, int rows, int columns, i
 }
 
 int checkBorderPatternThresholded(SymbolResult& symbol, const float* binarisedGrid, BorderCheckRecord* record) {
-    const int S = symbol.mappingRows + 2;
-    const int side = gridSide(symbol);
-    auto cell = [&](int k, int l) { return binarisedGrid[cellIndex(side, k, l)]; };
+    const int Sy = symbol.mappingRows + 2;
+    const int Sx = symbol.mappingCols + 2;
+    const int columns = gridColumns(symbol);
+    auto cell = [&](int k, int l) { return binarisedGrid[cellIndex(columns, k, l)]; };
 
     symbol.polarity = 1;
-    for (int k = 2; k < S; ++k) {
+    for (int k = 2; k < Sy; ++k) {
         const float v = cell(k, 0);
         if (v >= 0.0f) {
             if (v > 128.0f) symbol.polarity = -1;
@@ -134,7 +140,7 @@ int checkBorderPatternThresholded(SymbolResult& symbol, const float* binarisedGr
     // Checks one side: solid (must be finder colour) or clock (alternating,
     // finder colour at even positions). False once too many mismatches.
     auto checkSide = [&](bool column, int fixed, bool clock) {
-        for (int i = 0; i < S; ++i) {
+        for (int i = 0; i < (column ? Sy : Sx); ++i) {
             const float v = column ? cell(i, fixed) : cell(fixed, i);
             if (v < 0.0f) continue;
             const bool finderExpected = !clock || ringExpectsFinderColour(i);
@@ -142,20 +148,21 @@ int checkBorderPatternThresholded(SymbolResult& symbol, const float* binarisedGr
         }
         return mismatches <= 4;
     };
-    gaveUp = !checkSide(true, 0, false) || !checkSide(true, S - 1, true) || !checkSide(false, 0, false) ||
-             !checkSide(false, S - 1, true);
+    gaveUp = !checkSide(true, 0, false) || !checkSide(true, Sx - 1, true) || !checkSide(false, 0, false) ||
+             !checkSide(false, Sy - 1, true);
     const int passed = gaveUp ? 0 : 1;
-    if (record != nullptr) *record = BorderCheckRecord{S, mismatches, 0, passed == 1};
+    if (record != nullptr) *record = BorderCheckRecord{Sy, mismatches, 0, passed == 1, Sx};
     return passed;
 }
 
-// Fills modules from the binarised grid.
+// Fills modules from the binarised grid, in the frame of the symbol square.
 static void gridToModules(SymbolResult& symbol, const float* binarisedGrid) {
-    const int interior = symbol.mappingRows + alignmentLineCount(symbol.regionCount);
-    const int side = interior + 2 + gridMargin;
+    const SampledGrid grid = sampledGrid(symbol);
+    const int interiorRows = grid.rows - 2;
+    const int columns = grid.columns + gridMargin;
     forEachMappingModule(symbol, [&](int r, int q, std::uint8_t& module) {
         // The binarised cells hold -1, 0 or 255 exactly.
-        const auto value = static_cast<int>(binarisedGrid[cellIndex(side, interior - r, q + 1)]);
+        const auto value = static_cast<int>(binarisedGrid[cellIndex(columns, interiorRows - r, q + 1)]);
         if (value < 0) module |= ModuleOutside;
         const int b = value / 255;
         const int f = symbol.polarity == 1 ? 1 - b : b;
@@ -163,6 +170,38 @@ static void gridToModules(SymbolResult& symbol, const float* binarisedGrid) {
         module |= ModuleSampled;
     });
 }
+
+namespace {
+
+// Samples and thresholds the border band of a candidate of Sy by Sx modules
+// (mappingRows and mappingCols set to the interior sizes) and checks its ring.
+int thresholdedRingPasses(SymbolResult& symbol, SearchContext& context, SamplingGrids& grids, int Sy, int Sx,
+                          SizeSearchRecord* record) {
+    symbol.mappingRows = Sy - 2;
+    symbol.mappingCols = Sx - 2;
+    context.work.charge(bandCellCount(Sy, Sx) + 2 * 2 * ((Sy - 1) + (Sx - 1)));  // band samples, ring thresholds
+    sampleGrid(symbol, context, grids.rawGrid.data(), GridPart::BorderBand);
+    localThreshold(grids.rawGrid.data(), grids.binarisedGrid.data(), Sy + gridMargin, Sx + gridMargin, gridMargin,
+                   gridMargin, LocalThresholdRing);
+    BorderCheckRecord check;
+    const int passed = checkBorderPatternThresholded(symbol, grids.binarisedGrid.data(), &check);
+    if (record != nullptr) record->tries.push_back(check);
+    return passed;
+}
+
+// Samples and thresholds the inside of the candidate whose ring passed.
+void thresholdInterior(SymbolResult& symbol, SearchContext& context, SamplingGrids& grids) {
+    const int rows = symbol.mappingRows + 2 + gridMargin;
+    const int columns = symbol.mappingCols + 2 + gridMargin;
+    const std::int64_t interiorCells =
+        static_cast<std::int64_t>(rows) * columns - bandCellCount(symbol.mappingRows + 2, symbol.mappingCols + 2);
+    context.work.charge(3 * interiorCells);  // samples and thresholds of the inside
+    sampleGrid(symbol, context, grids.rawGrid.data(), GridPart::Interior);
+    localThreshold(grids.rawGrid.data(), grids.binarisedGrid.data(), rows, columns, gridMargin, gridMargin,
+                   LocalThresholdInside);
+}
+
+}  // namespace
 
 int fitSymbolSizeThresholded(SymbolResult& symbol, SearchContext& context, SizeSearchRecord* record) {
     int e1 = 0;
@@ -182,27 +221,47 @@ int fitSymbolSizeThresholded(SymbolResult& symbol, SearchContext& context, SizeS
         symbol.mappingRows = n;
         symbol.mappingCols = n;
         if (n < 8 || n > 142) continue;
-        const int side = n + 2 + gridMargin;
-        context.work.charge(bandCellCount(n + 2) + 2 * 4 * (n + 1));  // band samples, ring thresholds
-        sampleGrid(symbol, context, grids.rawGrid.data(), GridPart::BorderBand);
-        localThreshold(grids.rawGrid.data(), grids.binarisedGrid.data(), side, side, gridMargin, gridMargin,
-                       LocalThresholdRing);
-        BorderCheckRecord check;
-        const int passed = checkBorderPatternThresholded(symbol, grids.binarisedGrid.data(), &check);
-        if (record != nullptr) record->tries.push_back(check);
-        if (passed) {
+        if (thresholdedRingPasses(symbol, context, grids, n + 2, n + 2, record)) {
             accepted = n;
             break;
         }
     }
     if (accepted == 0) return 0;
-    const int side = accepted + 2 + gridMargin;
-    const std::int64_t interiorCells = static_cast<std::int64_t>(side) * side - bandCellCount(accepted + 2);
-    context.work.charge(3 * interiorCells);  // samples and thresholds of the inside
-    sampleGrid(symbol, context, grids.rawGrid.data(), GridPart::Interior);
-    localThreshold(grids.rawGrid.data(), grids.binarisedGrid.data(), side, side, gridMargin, gridMargin,
-                   LocalThresholdInside);
+    thresholdInterior(symbol, context, grids);
     if (!acceptSymbolSize(symbol, context, accepted)) return 0;
+    gridToModules(symbol, grids.binarisedGrid.data());
+    return 1;
+}
+
+int fitRectangularSizeThresholded(SymbolResult& symbol, SearchContext& context, SizeSearchRecord* record) {
+    int e1 = 0;
+    int e2 = 0;
+    if (!estimateBothSides(symbol, e1, e2)) return 0;
+    SamplingGrids* gridsHeld = gridsOf(context);
+    if (gridsHeld == nullptr) return 0;
+    SamplingGrids& grids = *gridsHeld;
+    // The passing rectangle with the fewest mismatches, as in the plain search.
+    const RectangleTry* best = nullptr;
+    int fewest = 0;
+    const std::vector<RectangleTry> tries = rectangleTries(e1, e2, legRatio(symbol));
+    for (const RectangleTry& rectangle : tries) {
+        SizeSearchRecord checks;
+        if (!thresholdedRingPasses(symbol, context, grids, rectangle.rows, rectangle.columns, &checks)) {
+            if (record != nullptr) record->tries.push_back(checks.tries.back());
+            continue;
+        }
+        if (record != nullptr) record->tries.push_back(checks.tries.back());
+        if (best == nullptr || checks.tries.back().mismatches < fewest) {
+            best = &rectangle;
+            fewest = checks.tries.back().mismatches;
+        }
+    }
+    if (best == nullptr) return 0;
+    if (best != &tries.back() && !thresholdedRingPasses(symbol, context, grids, best->rows, best->columns, nullptr)) {
+        return 0;
+    }
+    thresholdInterior(symbol, context, grids);
+    if (!acceptRectangle(symbol, context, *best)) return 0;
     gridToModules(symbol, grids.binarisedGrid.data());
     return 1;
 }

@@ -20,8 +20,14 @@ enum LocalThresholdMode { LocalThresholdRing = 1, LocalThresholdInside = 2 };
 // nothing allocated. Sets the polarity (+1: finder dark, -1: finder light).
 int fitSymbolSizeThresholded(SymbolResult& symbol, SearchContext& context, SizeSearchRecord* record = nullptr);
 
-// Fills the chosen cells of rawGrid ((S + gridMargin) cells a side, S =
-// mappingRows + 2) with grey values of module centres, -1 outside the picture.
+// The same for the rectangular sizes near the two sides' estimates, in both
+// orientations (mirrored sets the record's flag; the modules are filled in
+// the frame of the symbol square).
+int fitRectangularSizeThresholded(SymbolResult& symbol, SearchContext& context, SizeSearchRecord* record = nullptr);
+
+// Fills the chosen cells of rawGrid (mappingRows + 2 + gridMargin rows of
+// mappingCols + 2 + gridMargin cells) with grey values of module centres, -1
+// outside the picture.
 void sampleGrid(const SymbolResult& symbol, const SearchContext& context, float* rawGrid, GridPart part);
 
 // Binarises the cells of the ring (mode 1) or of the inside (mode 2) against

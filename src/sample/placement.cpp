@@ -3,11 +3,12 @@
 namespace ternwick {
 namespace {
 
-// A record whose buffers and counts describe a square mapping matrix.
+// A record whose buffers and counts describe a mapping matrix.
 bool placementReady(const SymbolResult& symbol) {
-    const std::int32_t n = symbol.mappingRows;
-    return symbol.modules && symbol.codewords && symbol.erasures && n > 0 && n == symbol.mappingCols &&
-           n <= 144 && symbol.moduleCount == n * n && symbol.codewordCount > 0 &&
+    const std::int32_t rows = symbol.mappingRows;
+    const std::int32_t columns = symbol.mappingCols;
+    return symbol.modules && symbol.codewords && symbol.erasures && rows > 0 && columns > 0 && rows <= 144 &&
+           columns <= 144 && symbol.moduleCount == rows * columns && symbol.codewordCount > 0 &&
            symbol.erasureCount >= 0 && symbol.erasureCount <= symbol.codewordCount;
 }
 
@@ -30,6 +31,9 @@ void placeModule(SymbolResult& symbol, std::int32_t row, std::int32_t col, std::
     if (col < 0) {
         col += ncol;
         row += 4 - ((ncol + 4) % 8);
+        // Only rectangles whose mapping width is 4 modules past a multiple
+        // of 8 and whose height is a multiple of 8 wrap past the last row.
+        if (row >= nrow) row -= nrow;
     }
     if (row < 0 || col < 0 || row >= nrow || col >= ncol || codeword < 0 || codeword >= symbol.codewordCount) {
         return;
@@ -72,6 +76,8 @@ using CornerShape = std::int32_t[8][2];
 
 constexpr CornerShape kCorner1 = {{-1, 0}, {-1, 1}, {-1, 2}, {0, -2}, {0, -1}, {1, -1}, {2, -1}, {3, -1}};
 constexpr CornerShape kCorner2 = {{-3, 0}, {-2, 0}, {-1, 0}, {0, -4}, {0, -3}, {0, -2}, {0, -1}, {1, -1}};
+constexpr CornerShape kCorner3 = {{-3, 0}, {-2, 0}, {-1, 0}, {0, -2}, {0, -1}, {1, -1}, {2, -1}, {3, -1}};
+constexpr CornerShape kCorner4 = {{-1, 0}, {-1, -1}, {0, -3}, {0, -2}, {0, -1}, {1, -3}, {1, -2}, {1, -1}};
 
 void placeCorner(SymbolResult& symbol, const CornerShape& shape, std::int32_t codeword) {
     for (int b = 0; b < 8; ++b) {
@@ -104,6 +110,11 @@ void placeCodewords(SymbolResult& symbol) {
             placeCorner1(symbol, codeword++);
         } else if (row == nrow - 2 && col == 0 && ncol % 4 != 0) {
             placeCorner2(symbol, codeword++);
+        } else if (row == nrow - 2 && col == 0 && ncol % 8 == 4) {
+            // The two corner shapes only rectangles reach.
+            placeCorner(symbol, kCorner3, codeword++);
+        } else if (row == nrow + 4 && col == 2 && ncol % 8 == 0) {
+            placeCorner(symbol, kCorner4, codeword++);
         }
         // Up and to the right.
         do {

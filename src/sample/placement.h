@@ -11,7 +11,8 @@ namespace ternwick {
 
 // Fills all codewordCount codewords, the ModuleVisited marks and the erasure
 // list (each codeword index once, in the order its first outside module is met).
-// Does nothing when the record's buffers or counts do not describe a mapping matrix.
+// Square and rectangular matrices alike. Does nothing when the record's
+// buffers or counts do not describe a mapping matrix.
 void placeCodewords(SymbolResult& symbol);
 
 // Reads module (row, col), wrapped around the matrix edges, into the bit of

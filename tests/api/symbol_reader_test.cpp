@@ -3,13 +3,16 @@
 #include "ternwick/ternwick.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "support/caller_picture.h"
 #include "support/picture_files.h"
 #include "support/symbol_writer.h"
 
@@ -18,29 +21,8 @@ namespace {
 
 constexpr const char* kText = "TERNWICK 2026";
 
-// A top-down picture of the given format and padding from a rendered symbol.
-struct CallerPicture {
-    std::vector<std::uint8_t> bytes;
-    ImageView view;
-};
-
-CallerPicture callerPicture(const ImageBuffer& image, PixelFormat format, int padding) {
-    const int pixelBytes = bytesPerPixel(format);
-    const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(image.width) * pixelBytes + padding;
-    CallerPicture out;
-    out.bytes.assign(static_cast<std::size_t>(stride) * image.height, 0xEE);
-    for (int y = 0; y < image.height; ++y) {
-        for (int x = 0; x < image.width; ++x) {
-            const std::uint8_t grey = greyAt(image, x, image.height - 1 - y);
-            std::uint8_t* p = out.bytes.data() + y * stride + x * pixelBytes;
-            for (int c = 0; c < pixelBytes; ++c) p[c] = grey;
-            if (pixelBytes == 4) p[format == PixelFormat::RGBA ? 3 : 0] = 0x7F;  // alpha, ignored
-            if (format == PixelFormat::BGRA) p[3] = grey, p[0] = grey;
-        }
-    }
-    out.view = {out.bytes.data(), image.width, image.height, stride, format};
-    return out;
-}
+using testing::callerPicture;
+using testing::CallerPicture;
 
 // The drawn corner of the symbol in the API's picture coordinates.
 Point drawnCorner(const ::ternwick::testing::RenderedSymbol& rendered, double X, double Y) {
@@ -105,6 +87,36 @@ TEST(SymbolReader, CornersLieOnTheDrawnSymbolAtAnyTurn) {
             }
         }
     }
+}
+
+TEST(SymbolReader, MirroredSymbolsReadAtAnyTurnWithTheirOwnCorners) {
+    namespace t = ::ternwick::testing;
+    for (const int size : {16, 32}) {
+        t::ModuleMatrix modules = t::symbolModules(size, t::addCheckCodewords(t::encodeAscii(kText, size), size));
+        for (auto& row : modules) std::reverse(row.begin(), row.end());
+        for (const double degrees : {0.0, 45.0, 90.0, 180.0, 270.0}) {
+            t::RenderOptions options;
+            options.rotationDegrees = degrees;
+            options.lightOnDark = degrees == 90.0;
+            const auto rendered = t::renderSymbol(modules, options);
+            const CallerPicture picture = callerPicture(rendered.image, PixelFormat::Grey, 0);
+            const ReadResult result = readSymbols(picture.view);
+            ASSERT_EQ(result.symbols.size(), 1u) << size << " at " << degrees;
+            const Symbol& symbol = result.symbols[0];
+            EXPECT_EQ(std::string(symbol.bytes.begin(), symbol.bytes.end()), kText);
+            EXPECT_TRUE(symbol.mirrored);
+            // The symbol's own top-left corner is drawn at the top right.
+            const Point drawn[4] = {drawnCorner(rendered, size, size), drawnCorner(rendered, 0, size),
+                                    drawnCorner(rendered, 0, 0), drawnCorner(rendered, size, 0)};
+            for (int i = 0; i < 4; ++i) {
+                EXPECT_NEAR(symbol.corners[i].x, drawn[i].x, 1.0) << degrees << " corner " << i;
+                EXPECT_NEAR(symbol.corners[i].y, drawn[i].y, 1.0) << degrees << " corner " << i;
+            }
+        }
+    }
+    // Symbols as printed say they are not mirrored.
+    const auto upright = t::renderText(kText, 16, t::RenderOptions{});
+    EXPECT_FALSE(readSymbols(callerPicture(upright.image, PixelFormat::Grey, 0).view).symbols.at(0).mirrored);
 }
 
 TEST(SymbolReader, BadPicturesAndOptionsAreRefusedWithAReason) {
@@ -203,6 +215,7 @@ TEST(PictureLoading, LoadsByContentAndSaysWhyNot) {
     ::ternwick::testing::writeFile(dir + "/text.png", {'h', 'e', 'l', 'l', 'o'});
     ::ternwick::testing::writeFile(dir + "/cut.png", {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0});
     std::filesystem::create_directories(dir + "/folder.png");
+    ASSERT_EQ(mkfifo((dir + "/pipe.png").c_str(), 0600), 0);  // no writer: opening it must not block
     const LoadResult loaded = loadPicture(dir + "/png-named.bmp");
     ASSERT_TRUE(loaded) << loaded.error.reason;
     EXPECT_EQ(loaded.picture.width, rendered.image.width);
@@ -218,7 +231,9 @@ TEST(PictureLoading, LoadsByContentAndSaysWhyNot) {
     const Case cases[] = {
         {dir + "/missing.png", ErrorCode::FileNotFound, "no such file"},
         {dir + "/folder.png", ErrorCode::NotARegularFile, "is a directory"},
-        {dir + "/text.png", ErrorCode::UnsupportedFormat, "not a PNG or BMP picture"},
+        {dir + "/pipe.png", ErrorCode::NotARegularFile, "not a regular file"},
+        {"/dev/null", ErrorCode::NotARegularFile, "not a regular file"},
+        {dir + "/text.png", ErrorCode::UnsupportedFormat, "not a PNG, BMP or JPEG picture"},
         {dir + "/cut.png", ErrorCode::Truncated, "truncated PNG data"},
     };
     for (const Case& c : cases) {

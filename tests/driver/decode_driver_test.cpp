@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -246,6 +247,38 @@ TEST(DecodeDriver, UnloadableFilesShowTheLoadMessage) {
         EXPECT_EQ(fields.asciiText, kLoadFailureText);
         EXPECT_EQ(fields.schemeText, "kept");
         EXPECT_EQ(fields.hexText, "kept");
+    }
+}
+
+// Attempts that run out of memory: by the stages' flag, or by an exception
+// from the standard library.
+class StarvedAttempts final : public ScanLineAttempts {
+public:
+    explicit StarvedAttempts(bool thrown) : thrown_(thrown) {}
+    int firstPass(DecodeContext& context, int, int) override { return starve(context); }
+    int secondPass(DecodeContext& context, int, int) override { return starve(context); }
+
+private:
+    int starve(DecodeContext& context) const {
+        if (thrown_) throw std::bad_alloc();
+        context.outOfMemory = true;
+        return 0;
+    }
+    bool thrown_;
+};
+
+TEST(DecodeDriver, MemoryRunningOutShowsTheLoadMessage) {
+    for (const bool thrown : {false, true}) {
+        StarvedAttempts starved(thrown);
+        DecodeContext context;
+        context.attempts = &starved;
+        ResultFields fields;
+        const std::string path = TERNWICK_SOURCE_DIR "/tests/data/reference/rotated90-20x20.png";
+        EXPECT_EQ(decodeImageFile(fields, context, path), 1) << thrown;
+        EXPECT_EQ(fields.statusText, "Failed!");
+        EXPECT_EQ(fields.asciiText, kLoadFailureText);
+        EXPECT_EQ(fields.loadError.code, FailureKind::OutOfMemory);
+        EXPECT_EQ(context.image.pixels, nullptr);
     }
 }
 

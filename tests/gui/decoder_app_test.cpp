@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -11,43 +12,36 @@
 
 #include "decoder_app.h"
 #include "decoder_dialog.h"
+#include "dialog_test_support.h"
 #include "gui_test_main.h"
 
 namespace ternwick {
 namespace {
 
-// Runs chooseImageFile while `act` handles the file dialog once it is open.
-// A watchdog rejects the file dialog if `act` never ends it, so a broken
-// driver fails the test instead of hanging it.
+// Runs chooseImageFile while `act` handles the file dialog once it is the
+// active window: before then the dialog's own focus handling may still
+// change its file-name box. If the dialog never becomes active, or `act`
+// does not end it, it is rejected, so that the test fails instead of hanging.
 struct FileDialogRun {
     std::optional<QString> chosen;
-    bool sawDialog = false;
-    bool watchdogFired = false;
+    bool becameActive = false;
+    bool endedByAct = false;
 };
 
 FileDialogRun runFileDialog(const std::function<void(QFileDialog&)>& act) {
     FileDialogRun run;
-    QTimer poll;
-    poll.setInterval(20);
-    QObject::connect(&poll, &QTimer::timeout, [&] {
+    QTimer look;  // runs as soon as the file dialog's event loop does
+    look.setInterval(0);
+    QObject::connect(&look, &QTimer::timeout, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
         if (dialog == nullptr || !dialog->isVisible()) return;
-        poll.stop();
-        run.sawDialog = true;
-        act(*dialog);
+        look.stop();
+        run.becameActive = QTest::qWaitForWindowActive(dialog);
+        if (run.becameActive) act(*dialog);
+        run.endedByAct = !dialog->isVisible();
+        if (!run.endedByAct) dialog->reject();
     });
-    QTimer watchdog;
-    watchdog.setSingleShot(true);
-    QObject::connect(&watchdog, &QTimer::timeout, [&] {
-        run.watchdogFired = true;
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (auto* dialog = qobject_cast<QFileDialog*>(widget); dialog != nullptr && dialog->isVisible()) {
-                dialog->reject();
-            }
-        }
-    });
-    poll.start();
-    watchdog.start(15000);
+    look.start();
     run.chosen = chooseImageFile(nullptr);
     return run;
 }
@@ -103,11 +97,14 @@ private slots:
             filters = dialog.nameFilters();
             selectedFilter = dialog.selectedNameFilter();
             title = dialog.windowTitle();
-            dialog.selectFile(path);
+            // As the user types it: into the file-name box, which has the focus.
+            auto* nameBox = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            QVERIFY(nameBox != nullptr);
+            nameBox->setText(path);
             static_cast<QDialog&>(dialog).accept();  // QFileDialog::accept, as the Open button does
         });
-        QVERIFY(run.sawDialog);
-        QVERIFY(!run.watchdogFired);
+        QVERIFY(run.becameActive);
+        QVERIFY(run.endedByAct);
         QCOMPARE(filters, QStringList({QStringLiteral("bmp Files (*.bmp)"), QStringLiteral("Png Files (*.png)")}));
         QCOMPARE(selectedFilter, QStringLiteral("bmp Files (*.bmp)"));
         QCOMPARE(title, QStringLiteral("打开"));
@@ -117,9 +114,50 @@ private slots:
 
     void cancelledFileDialogChoosesNothing() {
         const FileDialogRun run = runFileDialog([](QFileDialog& dialog) { dialog.reject(); });
-        QVERIFY(run.sawDialog);
-        QVERIFY(!run.watchdogFired);
+        QVERIFY(run.becameActive);
+        QVERIFY(run.endedByAct);
         QVERIFY(!run.chosen.has_value());
+    }
+
+    void enterAtStartOpensTheFileDialog() {
+        ScriptedUser user;
+        DecoderDialog dialog(user.chooser());
+        auto* selectFileButton = dialog.findChild<QPushButton*>(QStringLiteral("selectFileButton"));
+        bool active = false;
+        QWidget* focus = nullptr;
+        // Shown modally, as the program shows it.
+        QTimer::singleShot(0, [&] {
+            active = QTest::qWaitForWindowActive(&dialog);
+            focus = QApplication::focusWidget();
+            for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter}) {
+                QTest::keyClick(dialog.windowHandle(), key);  // through the window, to the focus widget
+            }
+            QTest::keyClick(dialog.windowHandle(), Qt::Key_Escape);
+            if (dialog.isVisible()) dialog.reject();
+        });
+        QCOMPARE(dialog.exec(), int(QDialog::Rejected));
+        QVERIFY(active);
+        QCOMPARE(focus, selectFileButton);
+        QVERIFY(selectFileButton->isDefault());
+        QCOMPARE(user.questions, 2);
+    }
+
+    void commandLineFileIsDecodedOnceTheDialogShows() {
+        const QString picture = QStringLiteral(TERNWICK_SOURCE_DIR "/examples/example.png");
+        bool emptyWhenShown = false;
+        ResultTexts shown;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<DecoderDialog*>(QApplication::activeModalWidget());
+            if (dialog == nullptr) return;
+            emptyWhenShown = dialog->isVisible() && shownTime(*dialog).isEmpty();
+            if (!QTest::qWaitFor([&] { return !shownTime(*dialog).isEmpty(); })) qWarning("no decode within 5 s");
+            shown = shownResults(*dialog);
+            dialog->reject();
+        });
+        auto* app = static_cast<DecoderApp*>(QCoreApplication::instance());
+        QCOMPARE(app->run({QStringLiteral("ternwick-gui"), picture}), 0);
+        QVERIFY(emptyWhenShown);
+        QVERIFY2(!shown.hex.isEmpty(), qPrintable(shown.status));
     }
 };
 

@@ -1,11 +1,18 @@
-// What the dialog shows after choosing a file, cancelling, or decoding twice.
+// What the dialog shows after choosing a file, cancelling, decoding twice, or
+// a drop; the whole message in the tooltips.
+#include <QApplication>
 #include <QDir>
+#include <QDropEvent>
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMimeData>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocumentFragment>
+#include <QUrl>
 #include <memory>
 #include <vector>
 
@@ -52,6 +59,18 @@ int StandInAttempts::find(DecodeContext& context) const {
 }
 
 std::vector<std::uint8_t> bytesOf(const QByteArray& text) { return {text.begin(), text.end()}; }
+
+// A tooltip as the user reads it, and its lines.
+QStringList toolTipLines(const QWidget& widget) {
+    const QString text = QTextDocumentFragment::fromHtml(widget.toolTip()).toPlainText();
+    return text.isEmpty() ? QStringList() : text.split(QLatin1Char('\n'));
+}
+
+QMimeData* urlsData(const QList<QUrl>& urls) {
+    auto* data = new QMimeData;
+    data->setUrls(urls);
+    return data;
+}
 
 }  // namespace
 
@@ -130,6 +149,11 @@ private slots:
         QCOMPARE(shownResults(dialog),
                  (ResultTexts{QStringLiteral("Failed!"), {}, QString::fromUtf8(kLoadFailureText), {}}));
         QVERIFY2(isTimeText(shownTime(dialog)), qPrintable(shownTime(dialog)));
+        // Longer than its box: it scrolls, and the tooltip shows it whole.
+        auto* asciiEdit = dialog.findChild<QPlainTextEdit*>(QStringLiteral("asciiEdit"));
+        QVERIFY(asciiEdit->horizontalScrollBar()->maximum() > 0);
+        QCOMPARE(toolTipLines(*asciiEdit).join(QString()), QString::fromUtf8(kLoadFailureText));
+        QVERIFY(dialog.findChild<QPlainTextEdit*>(QStringLiteral("hexEdit"))->toolTip().isEmpty());
     }
 
     void otherExtensionShowsOnlyTime_data() {
@@ -196,6 +220,78 @@ private slots:
         dialog.onSelectFile();
         QTEST(shownResults(dialog), "expected");
         QVERIFY(isTimeText(shownTime(dialog)));
+    }
+
+    void toolTipsShowTheWholeMessage_data() {
+        QTest::addColumn<QByteArray>("message");
+        QTest::addColumn<QString>("text");  // escaped
+        QTest::newRow("controls, backslash and markup")
+            << QByteArray("<b>x</b>\n\t\r\\ \x1D\x7F", 15) << QStringLiteral("<b>x</b>\\n\\t\\r\\\\ \\x1D\\x7F");
+        QTest::newRow("zero byte inside") << QByteArray("AB\0CD", 5) << QStringLiteral("AB\\x00CD");
+        QTest::newRow("utf-8 across the twelfth byte")
+            << QByteArray("abcdefghijk\xE4\xB8\xAD") << QStringLiteral("abcdefghijk中");
+        QTest::newRow("latin-1") << QByteArray("caf\xE9 \x85") << QStringLiteral("caf\u00E9 \\x85");
+        QTest::newRow("longer than a line")
+            << QByteArray(100, 'z').append("\xF0\x9F\x98\x80") << QString(100, QLatin1Char('z')) + QStringLiteral("😀");
+    }
+    void toolTipsShowTheWholeMessage() {
+        QFETCH(QByteArray, message);
+        QFETCH(QString, text);
+        const FoundSymbol symbol{{231, 129}, bytesOf(message)};
+        standIn_.foundSymbol = &symbol;
+        DecoderDialog dialog;
+        dialog.setScanLineAttempts(&standIn_);
+        dialog.decodeFile(picturePath_);
+        const QStringList textLines = toolTipLines(*dialog.findChild<QPlainTextEdit*>(QStringLiteral("asciiEdit")));
+        const QStringList hexLines = toolTipLines(*dialog.findChild<QPlainTextEdit*>(QStringLiteral("hexEdit")));
+        QCOMPARE(textLines.join(QString()), text);
+        QCOMPARE(hexLines.join(QString()), QString::fromLatin1(message.toHex().toUpper()));
+        for (const QString& line : textLines + hexLines) QVERIFY2(line.size() <= 64, qPrintable(line));
+    }
+
+    void droppedPictureIsTakenOnlyWhenOneLocalPngOrBmp_data() {
+        QTest::addColumn<QList<QUrl>>("urls");
+        QTest::addColumn<bool>("taken");
+        QTest::newRow("png") << QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/pictures/a.png"))} << true;
+        QTest::newRow("BMP") << QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/pictures/a.BMP"))} << true;
+        QTest::newRow("jpg") << QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/pictures/a.jpg"))} << false;
+        QTest::newRow("remote") << QList<QUrl>{QUrl(QStringLiteral("https://example.org/a.png"))} << false;
+        QTest::newRow("two files") << QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/pictures/a.png")),
+                                                  QUrl::fromLocalFile(QStringLiteral("/pictures/b.png"))}
+                                   << false;
+        QTest::newRow("no file") << QList<QUrl>{} << false;
+    }
+    void droppedPictureIsTakenOnlyWhenOneLocalPngOrBmp() {
+        QFETCH(QList<QUrl>, urls);
+        QFETCH(bool, taken);
+        const std::unique_ptr<QMimeData> data(urlsData(urls));
+        QCOMPARE(droppedPicture(*data).has_value(), taken);
+        if (taken) QCOMPARE(*droppedPicture(*data), urls.front().toLocalFile());
+    }
+
+    void dropOnTheDialogDecodesThePicture() {
+        ScriptedUser user;
+        DecoderDialog dialog(user.chooser());
+        // Onto the text box: the drag passes from it to the dialog.
+        QWidget* target = dialog.findChild<QPlainTextEdit*>(QStringLiteral("asciiEdit"))->viewport();
+        const QPoint where(5, 5);
+
+        const std::unique_ptr<QMimeData> refused(urlsData({QUrl::fromLocalFile(folder_.filePath(QStringLiteral("photo.jpg")))}));
+        QDragEnterEvent refusedEnter(where, Qt::CopyAction, refused.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &refusedEnter);
+        QVERIFY(!refusedEnter.isAccepted());  // the drag cursor says no; nothing else happens
+
+        const std::unique_ptr<QMimeData> picture(urlsData({QUrl::fromLocalFile(picturePath_)}));
+        QDragEnterEvent enter(where, Qt::CopyAction, picture.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent drop(where, Qt::CopyAction, picture.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &drop);
+        QVERIFY(drop.isAccepted());
+        QCOMPARE(shownTime(dialog), QString());  // the drop has ended before the decode starts
+        QTRY_VERIFY(isTimeText(shownTime(dialog)));
+        QCOMPARE(shownResults(dialog), (ResultTexts{QStringLiteral("Failed!"), {}, {}, {}}));
+        QCOMPARE(user.questions, 0);
     }
 
     void secondDecodeStartsFromEmptyFields() {

@@ -1,9 +1,12 @@
 // Where the dialog's controls land in pixels, and a picture of the dialog for
-// a person to look at.
+// a person to look at, at the scale factor the test runs with (CTest runs it
+// at 1, 1.25, 1.5 and 2).
 #include <QDir>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QPlainTextEdit>
 #include <QTest>
+#include <cmath>
 
 #include "decoder_dialog.h"
 #include "dialog_layout.h"
@@ -11,6 +14,31 @@
 #include "gui_test_main.h"
 
 namespace ternwick {
+namespace {
+
+// Whether a box's frame shows on each of its four sides in a picture of the
+// dialog: the box's outermost logical pixel, at the middle of each side,
+// holds a device pixel darker than the dialog's background and the box's base.
+bool frameIsWhole(const QImage& picture, const QPlainTextEdit& box) {
+    const qreal ratio = picture.devicePixelRatio();
+    const int lightest = std::min(qGray(box.palette().base().color().rgb()),
+                                  qGray(box.window()->palette().window().color().rgb()));
+    // Whether device pixels along x or y within one logical pixel of `at` hold a dark one.
+    const auto darkAcross = [&](bool horizontal, int at, int other) {
+        for (int device = static_cast<int>(std::floor(at * ratio)); device < std::ceil((at + 1) * ratio); ++device) {
+            const QPoint point = horizontal ? QPoint(device, other) : QPoint(other, device);
+            if (qGray(picture.pixel(point)) < lightest - 16) return true;
+        }
+        return false;
+    };
+    const QRect r = box.geometry();
+    const int middleX = static_cast<int>(r.center().x() * ratio);
+    const int middleY = static_cast<int>(r.center().y() * ratio);
+    return darkAcross(true, r.left(), middleY) && darkAcross(true, r.right(), middleY) &&
+           darkAcross(false, r.top(), middleX) && darkAcross(false, r.bottom(), middleX);
+}
+
+}  // namespace
 
 class DialogLayoutTest : public QObject {
     Q_OBJECT
@@ -46,9 +74,15 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
 
         QVERIFY(QDir().mkpath(QStringLiteral(TERNWICK_GUI_TEST_OUTPUT_DIR)));
-        const QString picture = QStringLiteral(TERNWICK_GUI_TEST_OUTPUT_DIR "/decoder-dialog.png");
-        QVERIFY(dialog.grab().save(picture));
+        const qreal ratio = dialog.devicePixelRatioF();
+        const QString picture =
+            QStringLiteral(TERNWICK_GUI_TEST_OUTPUT_DIR "/decoder-dialog@%1x.png").arg(QString::number(ratio));
+        const QImage image = dialog.grab().toImage();
+        QVERIFY(image.save(picture));
         qInfo("dialog picture: %s", qPrintable(picture));
+        for (const char* name : {"asciiEdit", "hexEdit"}) {
+            QVERIFY2(frameIsWhole(image, *dialog.findChild<QPlainTextEdit*>(QString::fromLatin1(name))), name);
+        }
 
         const QSize size = dialogUnitsToPixels(kDialogSizeUnits, dialogBaseUnits(dialog.font()));
         QCOMPARE(dialog.size(), size);

@@ -207,3 +207,63 @@ TEST(BmpReader, PathAndMemoryLoadersAgree) {
 
 }  // namespace
 }  // namespace ternwick
+
+namespace ternwick {
+namespace {
+
+// 32-bit and bit-field files: read, with channels scaled to 0..255, only when
+// asked for; the classic reader (the dialog's) refuses them as it always has.
+TEST(BmpReader, ExtendedVariantsReadThirtyTwoBitAndBitFieldFiles) {
+    struct Case {
+        const char* what;
+        std::uint16_t bitCount;
+        std::uint32_t compression;
+        std::vector<std::uint32_t> masks;
+        std::uint32_t pixel;
+        int grey;           // expected, or -1 when refused
+        const char* reason;  // of the refusal
+    };
+    const Case cases[] = {
+        {"32-bit uncompressed", 32, 0, {}, 0x00FF8040, 158, ""},
+        {"8-8-8-8 bit fields", 32, 3, {0xFF0000, 0xFF00, 0xFF}, 0xAAFF8040, 158, ""},
+        {"8-8-8 fields, blue high", 32, 3, {0xFF, 0xFF00, 0xFF0000}, 0x4080FF, 158, ""},
+        {"RGB565 white", 16, 3, {0xF800, 0x07E0, 0x001F}, 0xFFFF, 255, ""},
+        {"RGB565 red", 16, 3, {0xF800, 0x07E0, 0x001F}, 0xF800, 76, ""},
+        {"RGB565 green", 16, 3, {0xF800, 0x07E0, 0x001F}, 0x07E0, 149, ""},
+        {"RGB555 white", 16, 3, {0x7C00, 0x03E0, 0x001F}, 0x7FFF, 255, ""},
+        {"gappy mask", 16, 3, {0x0F0F, 0x00F0, 0x1000}, 0, -1, "unsupported BMP bit-field masks"},
+        {"mask past 16 bits", 16, 3, {0x1F0000, 0x07E0, 0x001F}, 0, -1, "unsupported BMP bit-field masks"},
+        {"zero mask", 32, 3, {0, 0xFF00, 0xFF}, 0, -1, "unsupported BMP bit-field masks"},
+        {"masks missing", 32, 3, {}, 0, -1, "corrupt BMP header"},
+        {"24-bit bit fields", 24, 3, {0xFF0000, 0xFF00, 0xFF}, 0, -1,
+         "compressed or bit-field BMP pictures are not supported"},
+        {"run-length", 8, 1, {}, 0, -1, "run-length compressed BMP pictures are not supported"},
+    };
+    for (const Case& c : cases) {
+        BmpLayout layout;
+        layout.width = 3;
+        layout.height = 2;
+        layout.bitCount = c.bitCount;
+        layout.compression = c.compression;
+        layout.masks = c.masks;
+        if (c.bitCount == 8) layout.palette = {0};
+        layout.pixel = [&](int, int) { return c.pixel; };
+        const auto bytes = makeBmp(layout);
+        MemoryByteSource source(bytes.data(), bytes.size());
+        ImageBuffer image;
+        Failure error;
+        const int loaded = loadBmpSource(image, source, &error, BmpVariants::Extended);
+        if (c.grey < 0) {
+            EXPECT_EQ(loaded, 0) << c.what;
+            EXPECT_EQ(error.reason, c.reason) << c.what;
+        } else {
+            ASSERT_EQ(loaded, 1) << c.what << ": " << error.reason;
+            EXPECT_EQ(greyAt(image, 2, 1), c.grey) << c.what;
+        }
+        ImageBuffer classic;
+        EXPECT_EQ(loadBmpMemory(classic, bytes.data(), bytes.size()), 0) << c.what;
+    }
+}
+
+}  // namespace
+}  // namespace ternwick

@@ -4,11 +4,13 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <png.h>
 #include <string>
 
 #include "core/diagnostics.h"
+#include "image/grey_level.h"
 #include "support/picture_files.h"
 
 namespace ternwick {
@@ -202,6 +204,51 @@ TEST(PngLoader, PaletteWithTransparencyLoadsItsColours) {
     EXPECT_EQ(grey(image, 3, 0), 255);
 }
 
+// Indices of 1, 2, 4 and 8 bits, interlaced or not, each picking its entry;
+// an index beyond the palette is refused, as the BMP reader refuses it.
+TEST(PngLoader, PaletteIndicesOfEveryDepthAndIndicesBeyondThePalette) {
+    for (const int depth : {1, 2, 4, 8}) {
+        for (const bool interlaced : {false, true}) {
+            for (const bool beyond : {false, true}) {
+                PngLayout layout;
+                layout.width = 9;
+                layout.height = 3;
+                layout.colourType = PNG_COLOR_TYPE_PALETTE;
+                layout.bitDepth = depth;
+                layout.interlaced = interlaced;
+                const int entries = depth == 1 ? 1 : 3;  // index 1 (or 3) lies beyond
+                for (int e = 0; e < entries; ++e) layout.palette.push_back(0x010101u * static_cast<std::uint32_t>(60 + 70 * e));
+                for (std::uint32_t y = 0; y < layout.height; ++y) {
+                    std::vector<std::uint8_t> row((9 * depth + 7) / 8, 0);
+                    for (int x = 0; x < 9; ++x) {
+                        const int index = beyond && y == 1 && x == 7 ? entries : (x + static_cast<int>(y)) % entries;
+                        const int bit = x * depth;
+                        row[bit / 8] |= static_cast<std::uint8_t>(index << (8 - depth - bit % 8));
+                    }
+                    layout.rows.push_back(row);
+                }
+                Failure error;
+                ImageBuffer image;
+                const auto png = makePng(layout);
+                CapturingDiagnosticSink quiet;
+                ScopedDiagnosticSink scope(quiet);
+                const int result = loadPngMemory(image, png.data(), png.size(), &error);
+                SCOPED_TRACE(::testing::Message() << "depth " << depth << " interlaced " << interlaced);
+                if (beyond) {
+                    EXPECT_EQ(result, 0);
+                    EXPECT_EQ(error.reason, "PNG palette index beyond the palette");
+                    EXPECT_EQ(image.pixels, nullptr);
+                    continue;
+                }
+                ASSERT_EQ(result, 1) << error.reason;
+                for (int y = 0; y < 3; ++y) {
+                    for (int x = 0; x < 9; ++x) EXPECT_EQ(grey(image, x, 2 - y), 60 + 70 * ((x + y) % entries)) << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
 TEST(PngLoader, CorruptTruncatedAndForeignFilesFail) {
     const auto good = makePng(rgbLayout(16, 16, [](int x, int y) { return static_cast<std::uint32_t>(x * y * 997); }));
     ImageBuffer image;
@@ -235,15 +282,136 @@ TEST(PngLoader, AncillaryChunksAreSkippedUnread) {
     ASSERT_EQ(load(image, annotated), 1);
     EXPECT_EQ(std::memcmp(image.pixels.get(), expected.pixels.get(), 6 * 4), 0);
 
-    // A chunk that declares about 1.6 GB, before or after the image data, in a
-    // file of a few hundred bytes: the load fails on the missing bytes and
-    // never asks for memory of the declared size (the tests' allocator
-    // refuses anything above 1 GiB).
+    // A chunk that declares about 1.6 GB in a file of a few hundred bytes:
+    // before the image data, the load fails on the missing bytes and never
+    // asks for memory of the declared size (the tests' allocator refuses
+    // anything above 1 GiB); after it, the chunk is never read.
     const std::vector<std::uint8_t> absurd{0x61, 0x00, 0x00, 0x00, 't', 'E', 'X', 't', 'a', 'b', 'c'};
-    for (const char* before : {"IDAT", "IEND"}) {
-        ImageBuffer broken;
-        EXPECT_EQ(load(broken, inserted(plain, before, absurd)), 0) << before;
-        EXPECT_EQ(broken.pixels, nullptr);
+    ImageBuffer broken;
+    EXPECT_EQ(load(broken, inserted(plain, "IDAT", absurd)), 0);
+    EXPECT_EQ(broken.pixels, nullptr);
+    ImageBuffer after;
+    ASSERT_EQ(load(after, inserted(plain, "IEND", absurd)), 1);
+    EXPECT_EQ(std::memcmp(after.pixels.get(), expected.pixels.get(), 6 * 4), 0);
+}
+
+// Counts the bytes a loader takes.
+class CountingSource final : public ByteSource {
+public:
+    explicit CountingSource(const std::vector<std::uint8_t>& bytes) : inner_(bytes.data(), bytes.size()) {}
+    bool read(void* buffer, std::size_t count) override {
+        taken += count;
+        return inner_.read(buffer, count);
+    }
+    std::uint64_t remaining() const override { return inner_.remaining(); }
+    std::uint64_t taken = 0;
+
+private:
+    MemoryByteSource inner_;
+};
+
+// Deflate output of the input with a full flush: it stands alone, so that
+// copies of it can follow one another in one stream.
+std::vector<std::uint8_t> flushedDeflate(z_stream& stream, const std::vector<std::uint8_t>& input, int flush) {
+    std::vector<std::uint8_t> out(deflateBound(&stream, static_cast<uLong>(input.size())) + 64);
+    stream.next_in = const_cast<Bytef*>(input.data());
+    stream.avail_in = static_cast<uInt>(input.size());
+    stream.next_out = out.data();
+    stream.avail_out = static_cast<uInt>(out.size());
+    EXPECT_NE(deflate(&stream, flush), Z_STREAM_ERROR);
+    out.resize(out.size() - stream.avail_out);
+    return out;
+}
+
+// A zlib stream of the data followed by `surplus` bytes of zeros (a
+// mebibyte's block repeated, so that gigabytes take a few megabytes and no
+// time to build), with its right checksum.
+std::vector<std::uint8_t> zlibWithSurplus(const std::vector<std::uint8_t>& data, std::uint64_t surplus) {
+    const std::vector<std::uint8_t> zeros(std::size_t{1} << 20, 0);
+    z_stream stream{};
+    EXPECT_EQ(deflateInit(&stream, 9), Z_OK);
+    auto packed = flushedDeflate(stream, data, Z_FULL_FLUSH);
+    const auto block = flushedDeflate(stream, zeros, Z_FULL_FLUSH);
+    const auto end = flushedDeflate(stream, {}, Z_FINISH);
+    deflateEnd(&stream);
+    uLong checksum = adler32(adler32(0, nullptr, 0), data.data(), static_cast<uInt>(data.size()));
+    const uLong zerosChecksum = adler32(adler32(0, nullptr, 0), zeros.data(), static_cast<uInt>(zeros.size()));
+    for (std::uint64_t done = 0; done < surplus; done += zeros.size()) {
+        packed.insert(packed.end(), block.begin(), block.end());
+        checksum = adler32_combine(checksum, zerosChecksum, static_cast<z_off_t>(zeros.size()));
+    }
+    packed.insert(packed.end(), end.begin(), end.end());
+    for (int i = 0; i < 4; ++i) packed[packed.size() - 4 + i] = static_cast<std::uint8_t>(checksum >> (24 - 8 * i));
+    return packed;
+}
+
+// The colour of pixel (x, y) of the pictures below; grey pictures take its red.
+std::uint32_t surplusColour(int x, int y) {
+    const auto v = static_cast<std::uint32_t>(x * 20 + y);
+    return v << 16 | (v / 2) << 8 | (255 - v);
+}
+
+// A 10x10 grey or RGB picture whose compressed stream goes on after the rows
+// with surplus zeros, in one image data chunk or in chunks of a mebibyte.
+std::vector<std::uint8_t> pngWithSurplus(std::uint64_t surplus, bool split, bool colour) {
+    std::vector<std::uint8_t> rows;
+    for (int y = 0; y < 10; ++y) {
+        rows.push_back(0);
+        for (int x = 0; x < 10; ++x) {
+            const std::uint32_t c = surplusColour(x, y);
+            for (int shift = 16; shift >= (colour ? 0 : 16); shift -= 8) rows.push_back(static_cast<std::uint8_t>(c >> shift));
+        }
+    }
+    const auto packed = zlibWithSurplus(rows, surplus);
+    std::vector<std::uint8_t> png = colour ? makePng(rgbLayout(10, 10, surplusColour)) : uniformGreyPng(10, 10, 8);
+    png.resize(chunkOffset(png, "IDAT"));
+    const std::size_t piece = split ? std::size_t{1} << 20 : packed.size();
+    for (std::size_t at = 0; at < packed.size(); at += piece) {
+        const auto end = packed.begin() + static_cast<long>(std::min(packed.size(), at + piece));
+        const auto chunk = pngChunk("IDAT", std::vector<std::uint8_t>(packed.begin() + static_cast<long>(at), end));
+        png.insert(png.end(), chunk.begin(), chunk.end());
+    }
+    const auto iend = pngChunk("IEND", {});
+    png.insert(png.end(), iend.begin(), iend.end());
+    return png;
+}
+
+// Compressed data beyond the picture is neither read nor inflated: what the
+// loader takes stays within the rows' own data and libpng's one input buffer,
+// whether the surplus inflates to nothing, a gibibyte or four.
+TEST(PngLoader, SurplusCompressedDataAfterTheLastRowIsNotRead) {
+    for (const std::uint64_t surplus : {std::uint64_t{0}, std::uint64_t{1} << 30, std::uint64_t{4} << 30}) {
+        for (const int form : {0, 1, 2, 3}) {
+            const bool split = (form & 1) != 0;
+            const bool colour = (form & 2) != 0;
+            SCOPED_TRACE(::testing::Message() << "surplus " << surplus << " split " << split << " colour " << colour);
+            const auto png = pngWithSurplus(surplus, split, colour);
+            CountingSource source(png);
+            CapturingDiagnosticSink quiet;
+            ScopedDiagnosticSink scope(quiet);
+            ImageBuffer image;
+            ASSERT_EQ(loadPngSource(image, source), 1) << quiet.errors;
+            // Row 0 is the last row read, the one the read stops in.
+            for (int x = 0; x < 10; ++x) {
+                const std::uint32_t c = surplusColour(x, 9);
+                EXPECT_EQ(grey(image, x, 0), colour ? greyRounded(c >> 16, c >> 8 & 0xFF, c & 0xFF) : c >> 16);
+            }
+            EXPECT_LT(source.taken, 9000u);
+        }
+    }
+}
+
+// Compressed ancillary chunks (text, colour profile) holding a gibibyte are
+// passed over, not inflated.
+TEST(PngLoader, CompressedAncillaryChunksAreNotInflated) {
+    const auto plain = uniformGreyPng(10, 10, 8);
+    const auto packed = zlibWithSurplus({}, std::uint64_t{1} << 30);
+    for (const std::string type : {"zTXt", "iCCP", "iTXt"}) {
+        std::vector<std::uint8_t> data{'k', 0, 0};
+        if (type == "iTXt") data.insert(data.end(), {1, 0, 0, 0});
+        data.insert(data.end(), packed.begin(), packed.end());
+        ImageBuffer image;
+        EXPECT_EQ(load(image, inserted(plain, "IDAT", pngChunk(type, data))), 1) << type;
     }
 }
 

@@ -1,6 +1,7 @@
 #include "support/picture_files.h"
 
 #include <png.h>
+#include <turbojpeg.h>
 
 #include <filesystem>
 #include <fstream>
@@ -27,7 +28,8 @@ std::uint32_t bmpStride(std::int32_t width, int bitCount) {
 std::vector<std::uint8_t> makeBmp(const BmpLayout& layout) {
     const std::uint32_t stride = bmpStride(layout.width, layout.bitCount);
     const std::uint32_t paletteBytes = static_cast<std::uint32_t>(layout.palette.size()) * 4;
-    const std::uint32_t offBits = 14 + layout.infoHeaderSize + paletteBytes;
+    const std::uint32_t maskBytes = layout.infoHeaderSize == 40 ? static_cast<std::uint32_t>(layout.masks.size()) * 4 : 0;
+    const std::uint32_t offBits = 14 + layout.infoHeaderSize + maskBytes + paletteBytes;
     const std::uint32_t imageBytes = stride * static_cast<std::uint32_t>(layout.height);
     std::vector<std::uint8_t> out(offBits + imageBytes, 0);
     out[0] = 'B';
@@ -42,9 +44,10 @@ std::vector<std::uint8_t> makeBmp(const BmpLayout& layout) {
     put32(out, 30, layout.compression);
     put32(out, 34, imageBytes);
     put32(out, 46, static_cast<std::uint32_t>(layout.palette.size()));
+    for (std::size_t m = 0; m < layout.masks.size(); ++m) put32(out, 54 + 4 * m, layout.masks[m]);
     for (std::size_t e = 0; e < layout.palette.size(); ++e) {
         const std::uint32_t rgb = layout.palette[e];
-        const std::size_t at = 14 + layout.infoHeaderSize + e * 4;
+        const std::size_t at = 14 + layout.infoHeaderSize + maskBytes + e * 4;
         out[at] = static_cast<std::uint8_t>(rgb);
         out[at + 1] = static_cast<std::uint8_t>(rgb >> 8);
         out[at + 2] = static_cast<std::uint8_t>(rgb >> 16);
@@ -59,6 +62,7 @@ std::vector<std::uint8_t> makeBmp(const BmpLayout& layout) {
                 case 4: out[rowAt + x / 2] |= static_cast<std::uint8_t>((v & 15u) << (x % 2 == 0 ? 4 : 0)); break;
                 case 8: out[rowAt + x] = static_cast<std::uint8_t>(v); break;
                 case 16: put16(out, rowAt + 2 * x, v); break;
+                case 32: put32(out, rowAt + 4 * x, v); break;
                 default:
                     out[rowAt + 3 * x] = static_cast<std::uint8_t>(v);
                     out[rowAt + 3 * x + 1] = static_cast<std::uint8_t>(v >> 8);
@@ -148,6 +152,33 @@ std::vector<std::uint8_t> greyImageToBmp(const ImageBuffer& image) {
         return (g << 16) | (g << 8) | g;
     };
     return makeBmp(layout);
+}
+
+std::vector<std::uint8_t> greyImageToJpeg(const ImageBuffer& image, JpegStyle style, int quality) {
+    const int channels = style == JpegStyle::Grey ? 1 : style == JpegStyle::Cmyk ? 4 : 3;
+    const auto width = static_cast<std::size_t>(image.width);
+    std::vector<std::uint8_t> pixels(width * static_cast<std::size_t>(image.height) * channels);
+    for (int yTop = 0; yTop < image.height; ++yTop) {
+        for (std::size_t x = 0; x < width; ++x) {
+            const std::uint8_t grey = greyAt(image, static_cast<int>(x), image.height - 1 - yTop);
+            std::uint8_t* p = pixels.data() + (static_cast<std::size_t>(yTop) * width + x) * channels;
+            for (int c = 0; c < channels; ++c) p[c] = style == JpegStyle::Cmyk ? (c == 3 ? 255 - grey : 0) : grey;
+        }
+    }
+    const int format = style == JpegStyle::Grey ? TJPF_GRAY : style == JpegStyle::Cmyk ? TJPF_CMYK : TJPF_RGB;
+    const int subsampling = style == JpegStyle::Grey ? TJSAMP_GRAY : TJSAMP_420;
+    tjhandle handle = tjInitCompress();
+    unsigned char* jpeg = nullptr;
+    unsigned long size = 0;
+    const int flags = style == JpegStyle::Progressive ? TJFLAG_PROGRESSIVE : 0;
+    const int status = tjCompress2(handle, pixels.data(), image.width, 0, image.height, format, &jpeg, &size,
+                                   subsampling, quality, flags);
+    std::vector<std::uint8_t> out;
+    if (status == 0) out.assign(jpeg, jpeg + size);
+    tjFree(jpeg);
+    tjDestroy(handle);
+    if (status != 0) throw std::runtime_error("cannot write a JPEG");
+    return out;
 }
 
 void writeFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {

@@ -12,7 +12,7 @@ namespace ternwick::testing {
 
 // A BMP file. pixel(x, yTop) gives the stored value of the pixel in column x,
 // row yTop counted from the top of the picture: a palette index for 1, 4 and 8
-// bits, 0xRRGGBB for 24 bits, the raw 16-bit word for 16 bits.
+// bits, 0xRRGGBB for 24 bits, the raw word for 16 and 32 bits.
 struct BmpLayout {
     std::int32_t width = 1;
     std::int32_t height = 1;           // always positive here; see topDown
@@ -21,6 +21,7 @@ struct BmpLayout {
     bool topDown = false;
     std::uint32_t infoHeaderSize = 40;
     std::uint32_t compression = 0;
+    std::vector<std::uint32_t> masks;  // red, green, blue bit fields, written after the 40-byte header
     std::function<std::uint32_t(int x, int yTop)> pixel;
 };
 std::vector<std::uint8_t> makeBmp(const BmpLayout& layout);
@@ -45,6 +46,11 @@ std::vector<std::uint8_t> makePng(const PngLayout& layout);
 // A grey ImageBuffer written as an 8-bit grey PNG or a 24-bit BMP.
 std::vector<std::uint8_t> greyImageToPng(const ImageBuffer& image);
 std::vector<std::uint8_t> greyImageToBmp(const ImageBuffer& image);
+
+// A grey ImageBuffer as a JPEG written by libjpeg-turbo: grey, colour
+// (the grey level in every channel), progressive colour, or CMYK.
+enum class JpegStyle { Grey, Colour, Progressive, Cmyk };
+std::vector<std::uint8_t> greyImageToJpeg(const ImageBuffer& image, JpegStyle style, int quality = 95);
 
 // A grey picture (rows bottom-up, as the decoder keeps them) from a function
 // of (x, y) with y counted from the bottom.

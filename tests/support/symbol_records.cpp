@@ -11,19 +11,39 @@ namespace ternwick::testing {
 SymbolResult prepareSymbol(int symbolSize) {
     const int index = findSizeIndex(symbolSize);
     if (index < 0) throw std::invalid_argument("no such symbol size");
-    const SymbolSize& row = kSymbolSizes[static_cast<std::size_t>(index)];
+    return prepareShape(index);
+}
+
+SymbolResult prepareShape(int sizeIndex) {
+    const SymbolShape* row = shapeOf(sizeIndex);
+    if (row == nullptr) throw std::invalid_argument("no such symbol size");
     SymbolResult symbol;
-    symbol.sizeIndex = index;
-    symbol.regionCount = row.regionCount;
-    symbol.mappingRows = symbol.mappingCols = mappingSizeOf(symbolSize);
+    symbol.sizeIndex = sizeIndex;
+    symbol.regionCount = (row->rows / (row->regionRows + 2)) * (row->columns / (row->regionColumns + 2));
+    symbol.mappingRows = row->rows - 2 - alignmentRows(*row);
+    symbol.mappingCols = row->columns - 2 - alignmentColumns(*row);
     symbol.moduleCount = symbol.mappingRows * symbol.mappingCols;
-    symbol.codewordCount = row.dataCodewords + row.eccCodewords;
+    symbol.codewordCount = row->dataCodewords + row->eccCodewords;
     symbol.messageCapacity = 10 * symbol.codewordCount;
     symbol.modules.reset(new std::uint8_t[static_cast<std::size_t>(symbol.moduleCount)]());
     symbol.codewords.reset(new std::uint8_t[static_cast<std::size_t>(symbol.codewordCount)]());
     symbol.erasures.reset(new std::int32_t[static_cast<std::size_t>(symbol.codewordCount)]());
     symbol.message.reset(new std::uint8_t[static_cast<std::size_t>(symbol.messageCapacity)]());
     return symbol;
+}
+
+ModuleMatrix mappingOfShape(int sizeIndex, const ModuleMatrix& symbol) {
+    const SymbolShape& shape = *shapeOf(sizeIndex);
+    ModuleMatrix mapping;
+    for (int r = 1; r < shape.rows - 1; ++r) {
+        if ((r - 1) % (shape.regionRows + 2) >= shape.regionRows) continue;
+        std::vector<bool> row;
+        for (int c = 1; c < shape.columns - 1; ++c) {
+            if ((c - 1) % (shape.regionColumns + 2) < shape.regionColumns) row.push_back(symbol.at(r).at(c));
+        }
+        mapping.push_back(row);
+    }
+    return mapping;
 }
 
 void loadMapping(SymbolResult& symbol, const ModuleMatrix& mapping) {

@@ -17,6 +17,14 @@ namespace ternwick::testing {
 // and cleared, as the size search leaves it.
 SymbolResult prepareSymbol(int symbolSize);
 
+// The same for any row of the shape table (a rectangle's mapping matrix is
+// its rows less the finder, clock and alignment lines by its columns less them).
+SymbolResult prepareShape(int sizeIndex);
+
+// The mapping matrix of a whole symbol of any shape: the modules of its data
+// regions side by side.
+ModuleMatrix mappingOfShape(int sizeIndex, const ModuleMatrix& symbol);
+
 // Flags every module of the record as sampled, background where the mapping
 // matrix is light.
 void loadMapping(SymbolResult& symbol, const ModuleMatrix& mapping);

@@ -15,8 +15,8 @@ std::string fromHex(const std::string& hex) {
     return out;
 }
 
-// Header lines "size", "scheme", "message", optionally "metadata" and "hri"
-// (each the rest of its line), then rows of hex digits (four
+// Header lines "size", "columns" (rectangles only), "scheme", "message",
+// optionally "metadata" and "hri" (each the rest of its line), then rows of hex digits (four
 // modules a digit, the first module the most significant bit).
 ZintDump readDump(const std::filesystem::path& path) {
     ZintDump dump;
@@ -29,6 +29,8 @@ ZintDump readDump(const std::filesystem::path& path) {
         words >> key;
         if (key == "size") {
             words >> dump.size;
+        } else if (key == "columns") {
+            words >> dump.columns;
         } else if (key == "scheme") {
             words >> dump.scheme;
         } else if (key == "message") {
@@ -46,16 +48,16 @@ ZintDump readDump(const std::filesystem::path& path) {
                 const int digit = std::stoi(std::string(1, c), nullptr, 16);
                 for (int bit = 3; bit >= 0; --bit) row.push_back(((digit >> bit) & 1) != 0);
             }
-            row.resize(static_cast<std::size_t>(dump.size));
+            row.resize(static_cast<std::size_t>(dump.columns > 0 ? dump.columns : dump.size));
             dump.modules.push_back(row);
         }
     }
     return dump;
 }
 
-std::vector<ZintDump> allDumps() {
+std::vector<ZintDump> allDumps(const std::string& folder) {
     std::vector<ZintDump> dumps;
-    for (const auto& entry : std::filesystem::directory_iterator(TERNWICK_SOURCE_DIR "/tests/data/zint")) {
+    for (const auto& entry : std::filesystem::directory_iterator(TERNWICK_SOURCE_DIR "/tests/data/" + folder)) {
         if (entry.path().extension() == ".txt") dumps.push_back(readDump(entry.path()));
     }
     std::sort(dumps.begin(), dumps.end(), [](const ZintDump& a, const ZintDump& b) { return a.name < b.name; });

@@ -14,7 +14,8 @@ namespace ternwick::testing {
 
 struct ZintDump {
     std::string name;
-    int size = 0;
+    int size = 0;     // rows
+    int columns = 0;  // of a rectangle; 0 for a square
     std::string scheme;
     std::string message;
     std::string metadata;  // as metadataSummary writes it; "" for a plain message
@@ -24,7 +25,8 @@ struct ZintDump {
 
 std::string fromHex(const std::string& hex);
 ZintDump readDump(const std::filesystem::path& path);
-// Every dump of tests/data/zint, sorted by name.
-std::vector<ZintDump> allDumps();
+// Every dump of a folder of tests/data (zint: the square sizes, zint-rect:
+// the rectangular ones), sorted by name.
+std::vector<ZintDump> allDumps(const std::string& folder = "zint");
 
 }  // namespace ternwick::testing
