@@ -73,8 +73,12 @@ int readJpeg(ImageBuffer& image, const std::uint8_t* data, std::size_t size, Fai
     // at the first warning, so that data cut short ends the decode at once;
     // a warning of any other kind (stray bytes between markers and the like)
     // leaves a usable picture, which the second attempt decodes in full.
+    // A picture whose data the library accepts with a warning can be left
+    // with rows it never writes; they are mid-grey, the grey the library
+    // gives for missing data, rather than whatever the memory held before.
     const int flags = TJFLAG_BOTTOMUP | TJFLAG_LIMITSCANS;
     for (const int extra : {TJFLAG_STOPONWARNING, 0}) {
+        if (extra == 0) std::memset(pixels, 128, static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
         if (tjDecompress2(handle.get(), data, size, pixels, width, width, height, TJPF_GRAY, flags | extra) ==
             0) {
             break;

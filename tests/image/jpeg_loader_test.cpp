@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 
 #include "support/picture_files.h"
@@ -83,6 +84,22 @@ TEST(JpegLoader, BadFilesSayWhy) {
             EXPECT_EQ(error.reason, c.reason) << c.what;
         }
     }
+}
+
+// A scan of stray bytes that ends at the end marker is accepted with a
+// warning, but the library leaves rows of it unwritten: they must not keep
+// what the reused pixels held before.
+TEST(JpegLoader, RowsTheLibraryLeavesUnwrittenDoNotKeepOldPixels) {
+    const auto bytes =
+        testing::readFile(TERNWICK_SOURCE_DIR "/fuzz/corpus/jpeg_loader/12f363d7a29d7298bae9d4477927705e14250115");
+    std::vector<std::uint8_t> loaded[2];
+    for (const std::uint8_t before : {0, 255}) {
+        ImageBuffer image;
+        std::memset(preparePixels(image, 64, 64), before, 64 * 64);
+        ASSERT_EQ(loadJpegMemory(image, bytes.data(), bytes.size()), 1);
+        loaded[before != 0].assign(image.pixels.get(), image.pixels.get() + image.width * image.height);
+    }
+    EXPECT_EQ(loaded[0], loaded[1]);
 }
 
 }  // namespace
