@@ -62,6 +62,9 @@ struct DecodeContext : SearchContext {
 
     ScanLineAttempts* attempts = nullptr;  // null: the decoder's own
     DecodeTrace* trace = nullptr;          // filled only when asked for
+    // Above 0 while a further pass reads heavily blurred symbols: the blur's
+    // Gaussian sigma in pixels, with which the module grid is deblurred.
+    double blurredReading = 0.0;
 };
 
 // Frees the buffers of the first symbolCount symbols, zero-fills those records,

@@ -35,6 +35,10 @@ constexpr double kLeastSharpenedBlur = 1.0;
 constexpr double kMostSharpenedBlur = 8.0;
 constexpr double kSharpeningAmount = 2.0;
 
+// Pictures whose edges look blurred by at least this sigma are also searched
+// for symbols read by undoing the blur on their module grids.
+constexpr double kLeastDeblurredBlur = 1.5;
+
 // True when most pixels along the picture's four edges are dark: the solid
 // sides of a dark finder lying on the edges make it so.
 bool edgesMostlyDark(const ImageBuffer& picture, std::uint8_t middle) {
@@ -159,14 +163,15 @@ int framedCopies(const ImageBuffer& picture, FramedCopy (&copies)[kMaxFramedCopi
     const std::uint8_t first = lightFirst ? light : dark;
     const std::uint8_t second = lightFirst ? dark : light;
     int count = 0;
-    if (pixels <= kSharpenedPixelLimit) {
-        const double sigma = estimateBlurSigma(picture);
-        if (sigma >= kLeastSharpenedBlur) {
-            copies[count++] = FramedCopy{border, first, 1, SearchPass::First, std::min(sigma, kMostSharpenedBlur)};
-        }
+    const double blur = pixels <= kSharpenedPixelLimit ? estimateBlurSigma(picture) : 0.0;
+    if (blur >= kLeastSharpenedBlur) {
+        copies[count++] = FramedCopy{border, first, 1, SearchPass::First, std::min(blur, kMostSharpenedBlur)};
     }
     copies[count++] = FramedCopy{border, first, magnification, SearchPass::First};
     copies[count++] = FramedCopy{border, second, magnification, SearchPass::First};
+    if (blur >= kLeastDeblurredBlur) {
+        copies[count++] = FramedCopy{0, first, 1, SearchPass::First, 0.0, blur};
+    }
     return count;
 }
 
@@ -224,10 +229,12 @@ void searchFurther(DecodeContext& context, ScanLineAttempts& attempts) {
 
     // One allowance for all copies, as large as the second pass's spending.
     const std::int64_t fullLimit = context.work.limit;
-    const FramedCopy& largest = copies[copyCount - 1];
-    const std::int64_t copyPixels = (context.image.width + 2 * static_cast<std::int64_t>(largest.border)) *
-                                    (context.image.height + 2 * static_cast<std::int64_t>(largest.border)) *
-                                    largest.magnification * largest.magnification;
+    std::int64_t copyPixels = 0;
+    for (int i = 0; i < copyCount; ++i) {
+        const std::int64_t border = copies[i].border;
+        copyPixels = std::max(copyPixels, (context.image.width + 2 * border) * (context.image.height + 2 * border) *
+                                              copies[i].magnification * copies[i].magnification);
+    }
     const std::int64_t floor = std::min({kFurtherWorkPerPixel * copyPixels, kFurtherWorkFloorCeiling, fullLimit});
     context.work.limit = std::clamp(context.work.spent, floor, fullLimit);
     context.work.startPass();
@@ -245,7 +252,9 @@ void searchFurther(DecodeContext& context, ScanLineAttempts& attempts) {
         context.work.charge(copy.width / 4 * static_cast<std::int64_t>(copy.height));
         std::swap(context.image, copy);
         RejectedLines{}.restore(context);
+        context.blurredReading = copies[i].blurredReading;
         scanCopy(context, attempts, copies[i].pass);
+        context.blurredReading = 0.0;
         std::swap(context.image, copy);
         for (std::int32_t s = 0; s < context.symbolCount; ++s) {
             moveToPicture(context.symbols[s], copies[i], static_cast<int>(copies[i].pass));

@@ -19,22 +19,27 @@ inline constexpr int kFurtherPass = 3;
 
 // How one framed copy is made and searched: the border's width in pixels of
 // the picture as loaded, its grey, how many pixels a side each pixel becomes,
-// the scan-line pass run over the copy, and the width in pixels of the
-// unsharp mask applied to the picture first (0: none).
+// the scan-line pass run over the copy, the width in pixels of the
+// unsharp mask applied to the picture first (0: none), and the width in
+// pixels of the blur undone on the module grids of the symbols found (0: the
+// symbols are read as in the first pass).
 struct FramedCopy {
     int border = 0;
     std::uint8_t outside = 255;
     int magnification = 1;
     SearchPass pass = SearchPass::First;
     double sharpenSigma = 0.0;
+    double blurredReading = 0.0;
 };
 
-inline constexpr int kMaxFramedCopies = 3;
+inline constexpr int kMaxFramedCopies = 4;
 
 // The framed copies searched for a picture, in their order: for a blurred
 // picture a sharpened copy first, then one with a border against the colour
 // the picture's edges mostly have, then one with the other border, at the
-// picture's own light and dark levels. Returns their count.
+// picture's own light and dark levels, and for a heavily blurred picture
+// last the picture itself, its symbols deblurred on their module grids.
+// Returns their count.
 int framedCopies(const ImageBuffer& picture, FramedCopy (&copies)[kMaxFramedCopies]);
 
 // Makes the framed copy of the picture (three equal grey bytes a pixel, rows

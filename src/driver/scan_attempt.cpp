@@ -11,6 +11,7 @@
 #include "locate/finder.h"
 #include "locate/region_refine.h"
 #include "message/codeword_decoder.h"
+#include "sample/blurred_sampling.h"
 #include "sample/grid_sampling.h"
 #include "sample/placement.h"
 #include "sample/size_search.h"
@@ -183,6 +184,25 @@ bool correctsMirrored(SymbolResult& candidate, DecodeContext& context, std::vect
     return placeAndCorrect(candidate, context, placed);
 }
 
+// A located candidate read as a heavily blurred square: the sizes whose
+// clocks alternate most strongly, in turn, each deblurred on its module grid,
+// placed and corrected, until one corrects. False with the buffers released
+// when none does.
+bool readBlurred(SymbolResult& candidate, DecodeContext& context, std::vector<std::uint8_t>& placed,
+                 CandidateRecorder& recorder) {
+    const Candidate located = candidate;
+    for (int rank = 0; rank < kBlurredSizeTries && !context.work.exhausted(); ++rank) {
+        if (fitBlurredSymbolSize(candidate, context, context.blurredReading, rank) == 1) {
+            recorder.sized(candidate);
+            if (placeAndCorrect(candidate, context, placed, &recorder)) return true;
+            if (correctsMirrored(candidate, context, placed)) return true;
+        }
+        releaseSymbolBuffers(candidate);
+        static_cast<Candidate&>(candidate) = located;
+    }
+    return false;
+}
+
 // The chain from the finder to the decoded message for one crossing. True
 // when the candidate decoded; its record then holds the symbol, and message
 // what the symbol says about its message. What the decoder has always read is
@@ -212,7 +232,12 @@ bool decodeCandidate(SymbolResult& candidate, MessageInfo& message, DecodeContex
         return false;
     };
 
-    if (!elongated && fitSymbolSize(candidate, context, recorder.size()) == 1) {
+    std::vector<std::uint8_t> placed;
+    bool consistent = false;
+    if (context.blurredReading > 0.0) {
+        if (elongated) return false;
+        consistent = readBlurred(candidate, context, placed, recorder);
+    } else if (!elongated && fitSymbolSize(candidate, context, recorder.size()) == 1) {
         recorder.sized(candidate);
         sampleModules(candidate, context);
         context.work.charge(candidate.moduleCount);
@@ -242,10 +267,10 @@ bool decodeCandidate(SymbolResult& candidate, MessageInfo& message, DecodeContex
         }
         recorder.sized(candidate);
     }
-
-    std::vector<std::uint8_t> placed;
-    bool consistent = placeAndCorrect(candidate, context, placed, &recorder);
-    if (!consistent) consistent = correctsMirrored(candidate, context, placed);
+    if (context.blurredReading <= 0.0) {
+        consistent = placeAndCorrect(candidate, context, placed, &recorder);
+        if (!consistent) consistent = correctsMirrored(candidate, context, placed);
+    }
     recorder.corrected(consistent);
     if (!consistent) {
         releaseSymbolBuffers(candidate);

@@ -29,9 +29,9 @@ std::int64_t bandCellCount(int Sy, int Sx) {
     return rows * columns - innerRows * innerColumns;
 }
 
-// The context's grids, allocated on first use; null (and the context told)
-// when memory is exhausted.
-SamplingGrids* gridsOf(SearchContext& context) {
+}  // namespace
+
+SamplingGrids* samplingGridsOf(SearchContext& context) {
     if (!context.grids) {
         context.grids.reset(new (std::nothrow) SamplingGrids);
         if (!context.grids) {
@@ -41,8 +41,6 @@ SamplingGrids* gridsOf(SearchContext& context) {
     }
     return context.grids.get();
 }
-
-}  // namespace
 
 void sampleGrid(const SymbolResult& symbol, const SearchContext& context, float* rawGrid, GridPart part) {
     const int Sy = symbol.mappingRows + 2;
@@ -155,8 +153,7 @@ int checkBorderPatternThresholded(SymbolResult& symbol, const float* binarisedGr
     return passed;
 }
 
-// Fills modules from the binarised grid, in the frame of the symbol square.
-static void gridToModules(SymbolResult& symbol, const float* binarisedGrid) {
+void gridToModules(SymbolResult& symbol, const float* binarisedGrid) {
     const SampledGrid grid = sampledGrid(symbol);
     const int interiorRows = grid.rows - 2;
     const int columns = grid.columns + gridMargin;
@@ -212,7 +209,7 @@ int fitSymbolSizeThresholded(SymbolResult& symbol, SearchContext& context, SizeS
         record->topPeriodLength = dTop;
     }
     if (e1 - 6 > 144) return 0;
-    SamplingGrids* gridsHeld = gridsOf(context);
+    SamplingGrids* gridsHeld = samplingGridsOf(context);
     if (gridsHeld == nullptr) return 0;
     SamplingGrids& grids = *gridsHeld;
     int accepted = 0;
@@ -237,7 +234,7 @@ int fitRectangularSizeThresholded(SymbolResult& symbol, SearchContext& context, 
     int e1 = 0;
     int e2 = 0;
     if (!estimateBothSides(symbol, e1, e2)) return 0;
-    SamplingGrids* gridsHeld = gridsOf(context);
+    SamplingGrids* gridsHeld = samplingGridsOf(context);
     if (gridsHeld == nullptr) return 0;
     SamplingGrids& grids = *gridsHeld;
     // The passing rectangle with the fewest mismatches, as in the plain search.

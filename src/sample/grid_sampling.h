@@ -35,6 +35,14 @@ void sampleGrid(const SymbolResult& symbol, const SearchContext& context, float*
 void localThreshold(const float* source, float* target, int rows, int columns, int windowRows, int windowColumns,
                     int mode);
 
+// The context's grids, allocated on first use; null (and the context told)
+// when memory is exhausted.
+SamplingGrids* samplingGridsOf(SearchContext& context);
+
+// Fills modules from a binarised grid (0 darker, 255 not, -1 outside), in
+// the frame of the symbol square, by the symbol's polarity.
+void gridToModules(SymbolResult& symbol, const float* binarisedGrid);
+
 // Sets the polarity from the finder's solid column, then checks the ring.
 int checkBorderPatternThresholded(SymbolResult& symbol, const float* binarisedGrid,
                                   BorderCheckRecord* record = nullptr);

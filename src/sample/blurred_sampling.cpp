@@ -1,0 +1,393 @@
+#include "sample/blurred_sampling.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <new>
+#include <vector>
+
+#include "sample/grid_sampling.h"
+#include "sample/size_search.h"
+
+namespace ternwick {
+namespace {
+
+// Sizes whose modules would be smaller than this many pixels, or blurred by
+// more than this many modules, are not tried.
+constexpr double kLeastModulePixels = 1.5;
+constexpr double kMostModuleSigma = 1.4;
+
+// The picture's blur is measured a little short, and undoing too little of it
+// costs more modules than undoing too much: the blur undone is this much wider.
+constexpr double kBlurAllowance = 1.2;
+
+// Rounds of level fitting, and sweeps over the modules in each.
+constexpr int kLevelRounds = 3;
+constexpr int kSweepsPerRound = 8;
+
+// The most modules a blur reaches on each side.
+constexpr int kMostBlurRadius = 4;
+
+// The weights with which the modules 0..radius modules away along one axis
+// add to a sample at a module's centre: the Gaussian's share of each module.
+struct ModuleBlur {
+    int radius = 0;
+    std::array<double, kMostBlurRadius + 1> weight{};
+};
+
+double normalShareBelow(double x) { return 0.5 * std::erfc(-x / std::sqrt(2.0)); }
+
+ModuleBlur moduleBlur(double sigma) {
+    ModuleBlur blur;
+    blur.radius = std::clamp(static_cast<int>(std::ceil(2.5 * sigma)), 1, kMostBlurRadius);
+    double sum = 0.0;
+    for (int d = 0; d <= blur.radius; ++d) {
+        const double share = normalShareBelow((d + 0.5) / sigma) - normalShareBelow((d - 0.5) / sigma);
+        blur.weight[static_cast<std::size_t>(d)] = share;
+        sum += d == 0 ? share : 2.0 * share;
+    }
+    for (int d = 0; d <= blur.radius; ++d) blur.weight[static_cast<std::size_t>(d)] /= sum;
+    return blur;
+}
+
+// 1 where module (k, l) of a square symbol (k counted from the solid row, l
+// from the solid column) must have the finder's colour, 0 where it must have
+// the background's, -1 where it carries data.
+int patternColour(int k, int l, int size, int regionSize) {
+    if (k < 0 || l < 0 || k >= size || l >= size) return -1;
+    const int block = regionSize + 2;
+    if (k % block == 0 || l % block == 0) return 1;
+    if (k % block == block - 1) return l % 2 == 0 ? 1 : 0;
+    if (l % block == block - 1) return k % 2 == 0 ? 1 : 0;
+    return -1;
+}
+
+// The grey of module (k, l)'s centre.
+float moduleGrey(const SymbolResult& symbol, const SearchContext& context, int size, int k, int l) {
+    const Vector2 square{static_cast<float>(100.0 * (l + 0.5) / size), static_cast<float>(100.0 * (k + 0.5) / size)};
+    Vector2 p;
+    transformPoint(symbol.inverseTransform, square, p);
+    float grey = 0.0f;
+    sampleBilinear(context.image, grey, p.x, p.y);
+    return grey;
+}
+
+// Greys along the symbol's two clock sides, on the square's edge, where the
+// clock weighs most against the data modules beside it, less their mean.
+constexpr int kProfileSamples = 600;
+struct ClockProfiles {
+    std::array<double, kProfileSamples> top{};
+    std::array<double, kProfileSamples> right{};
+};
+
+void sampleClockProfiles(const SymbolResult& symbol, const SearchContext& context, ClockProfiles& profiles) {
+    double topSum = 0.0;
+    double rightSum = 0.0;
+    for (int j = 0; j < kProfileSamples; ++j) {
+        const auto along = static_cast<float>(100.0 * (j + 0.5) / kProfileSamples);
+        Vector2 p;
+        float grey = 0.0f;
+        transformPoint(symbol.inverseTransform, Vector2{along, 100.0f}, p);
+        sampleBilinear(context.image, grey, p.x, p.y);
+        profiles.top[static_cast<std::size_t>(j)] = grey;
+        topSum += grey;
+        transformPoint(symbol.inverseTransform, Vector2{100.0f, along}, p);
+        sampleBilinear(context.image, grey, p.x, p.y);
+        profiles.right[static_cast<std::size_t>(j)] = grey;
+        rightSum += grey;
+    }
+    for (double& grey : profiles.top) grey -= topSum / kProfileSamples;
+    for (double& grey : profiles.right) grey -= rightSum / kProfileSamples;
+}
+
+// The strength of the given number of cycles along a profile.
+double cycleStrength(const std::array<double, kProfileSamples>& profile, int cycles) {
+    double re = 0.0;
+    double im = 0.0;
+    for (int j = 0; j < kProfileSamples; ++j) {
+        const double angle = 2.0 * 3.14159265358979 * cycles * (j + 0.5) / kProfileSamples;
+        re += profile[static_cast<std::size_t>(j)] * std::cos(angle);
+        im += profile[static_cast<std::size_t>(j)] * std::sin(angle);
+    }
+    return std::hypot(re, im);
+}
+
+// How clearly a square size's clock shows along both clock sides: the
+// strength of its half as many cycles as modules over the mean strength of
+// the two cycle counts on either side.
+double clockClarity(const ClockProfiles& profiles, int size) {
+    const int cycles = size / 2;
+    double clock = 0.0;
+    double beside = 0.0;
+    for (const auto* profile : {&profiles.top, &profiles.right}) {
+        clock += cycleStrength(*profile, cycles);
+        for (const int d : {-2, -1, 1, 2}) beside += cycleStrength(*profile, cycles + d) / 4.0;
+    }
+    return beside > 0.0 ? clock / beside : 0.0;
+}
+
+// How the two clock sides of a square symbol of the size alternate at the
+// module centres: the mean of the greys at even positions less that at odd
+// ones (negative when the finder is the darker colour).
+double clockAlternation(const SymbolResult& symbol, const SearchContext& context, int size) {
+    double sum = 0.0;
+    for (int i = 1; i + 1 < size; ++i) {
+        const double sign = i % 2 == 0 ? 1.0 : -1.0;
+        sum += sign * moduleGrey(symbol, context, size, size - 1, i);
+        sum += sign * moduleGrey(symbol, context, size, i, size - 1);
+    }
+    return sum / size;
+}
+
+// Where the module centres of a square symbol lie in the symbol square,
+// corrected by the offsets of its clocks: along the top clock, how far (in
+// modules, along X) the clock pattern lies from where the located square
+// puts it, as a straight line over X; along the right clock the same along
+// Y. The finder's sides are taken as placed; the offsets grow from them
+// towards the clock sides.
+struct GridCorrection {
+    double topOffset = 0.0, topSlope = 0.0;      // modules along X at the top side, over X in modules
+    double rightOffset = 0.0, rightSlope = 0.0;  // modules along Y at the right side, over Y in modules
+};
+
+// A straight line through the clock pattern's offsets from the located
+// grid along one clock side, measured over stretches of the side.
+void fitClockOffsets(const std::array<double, kProfileSamples>& profile, int size, int polarity, double& offset,
+                     double& slope) {
+    offset = 0.0;
+    slope = 0.0;
+    const int stretches = std::clamp(size / 8, 1, 8);
+    double sw = 0.0, sx = 0.0, sy = 0.0, sxx = 0.0, sxy = 0.0;
+    for (int s = 0; s < stretches; ++s) {
+        const int first = s * kProfileSamples / stretches;
+        const int last = (s + 1) * kProfileSamples / stretches;
+        double re = 0.0;
+        double im = 0.0;
+        for (int j = first; j < last; ++j) {
+            const double u = size * (j + 0.5) / kProfileSamples;  // in modules along the side
+            const double likeness = polarity == 1 ? -profile[static_cast<std::size_t>(j)]
+                                                  : profile[static_cast<std::size_t>(j)];
+            const double angle = 3.14159265358979 * (u - 0.5);
+            re += likeness * std::cos(angle);
+            im += likeness * std::sin(angle);
+        }
+        const double weight = std::hypot(re, im);
+        if (!(weight > 0.0)) continue;
+        const double shift = std::atan2(im, re) / 3.14159265358979;  // modules
+        const double middle = size * (first + last) * 0.5 / kProfileSamples;
+        sw += weight;
+        sx += weight * middle;
+        sy += weight * shift;
+        sxx += weight * middle * middle;
+        sxy += weight * middle * shift;
+    }
+    if (!(sw > 0.0)) return;
+    const double spread = sw * sxx - sx * sx;
+    if (stretches > 1 && spread > 0.0) {
+        slope = (sw * sxy - sx * sy) / spread;
+        offset = (sy - slope * sx) / sw;
+    } else {
+        offset = sy / sw;
+    }
+}
+
+// Samples the grey of every module centre of the grid, and its margin, at
+// the corrected places.
+void sampleCorrectedGrid(const SymbolResult& symbol, const SearchContext& context, int size,
+                         const GridCorrection& c, float* rawGrid) {
+    const int half = gridMargin / 2;
+    const int columns = size + gridMargin;
+    const double width = static_cast<std::uint32_t>(context.image.width);
+    const double height = static_cast<std::uint32_t>(context.image.height);
+    for (int k = -half; k < size + half; ++k) {
+        for (int l = -half; l < size + half; ++l) {
+            const double u = l + 0.5;
+            const double v = k + 0.5;
+            const double du = (c.topOffset + c.topSlope * u) * v / size;
+            const double dv = (c.rightOffset + c.rightSlope * v) * u / size;
+            const Vector2 square{static_cast<float>(100.0 * (u + du) / size), static_cast<float>(100.0 * (v + dv) / size)};
+            Vector2 p;
+            transformPoint(symbol.inverseTransform, square, p);
+            float& cell = rawGrid[static_cast<std::size_t>(k + half) * columns + (l + half)];
+            if (p.x < 0.0 || p.y < 0.0 || p.x > width || p.y > height) {
+                cell = -1.0f;
+            } else {
+                sampleBilinear(context.image, cell, p.x, p.y);
+            }
+        }
+    }
+}
+
+double pointDistance(const Vector2& a, const Vector2& b) {
+    return std::hypot(static_cast<double>(a.x) - b.x, static_cast<double>(a.y) - b.y);
+}
+
+}  // namespace
+
+void deblurModuleGrid(const float* source, float* target, int size, int regionSize, double moduleSigma,
+                      bool finderDark) {
+    const int n = size + gridMargin;
+    const int half = gridMargin / 2;
+    const auto cells = static_cast<std::size_t>(n) * static_cast<std::size_t>(n);
+    std::vector<double> darkness;
+    std::vector<double> wanted;
+    std::vector<signed char> held;  // 1: the value is known, -1: no sample, 0: to be found
+    std::vector<float> observed;
+    try {
+        darkness.resize(cells);
+        wanted.resize(cells);
+        held.resize(cells);
+        observed.reserve(cells);
+    } catch (const std::bad_alloc&) {
+        std::fill(target, target + cells, -1.0f);
+        return;
+    }
+    for (std::size_t i = 0; i < cells; ++i) {
+        if (source[i] >= 0.0f) observed.push_back(source[i]);
+    }
+    if (observed.size() < cells / 2) {
+        std::fill(target, target + cells, -1.0f);
+        return;
+    }
+    // First levels: the greys below which 2 and 98 in 100 samples lie.
+    std::sort(observed.begin(), observed.end());
+    double darkGrey = observed[observed.size() / 50];
+    double lightGrey = observed[observed.size() - 1 - observed.size() / 50];
+    if (!finderDark) std::swap(darkGrey, lightGrey);  // "dark" below means the finder's colour
+    if (lightGrey == darkGrey) {
+        std::fill(target, target + cells, -1.0f);
+        return;
+    }
+    for (int gk = 0; gk < n; ++gk) {
+        for (int gl = 0; gl < n; ++gl) {
+            const std::size_t i = static_cast<std::size_t>(gk) * n + gl;
+            const int colour = patternColour(gk - half, gl - half, size, regionSize);
+            if (colour >= 0) {
+                held[i] = 1;
+                darkness[i] = colour;
+            } else if (source[i] < 0.0f) {
+                held[i] = -1;
+                darkness[i] = 0.0;
+            } else {
+                darkness[i] = std::clamp((lightGrey - source[i]) / (lightGrey - darkGrey), 0.0, 1.0);
+            }
+        }
+    }
+
+    const ModuleBlur blur = moduleBlur(moduleSigma);
+    const int r = blur.radius;
+    const auto at = [&](int gk, int gl) {
+        return darkness[static_cast<std::size_t>(std::clamp(gk, 0, n - 1)) * n + std::clamp(gl, 0, n - 1)];
+    };
+    const auto blurredAt = [&](int gk, int gl) {
+        double sum = 0.0;
+        for (int a = -r; a <= r; ++a) {
+            double row = 0.0;
+            for (int b = -r; b <= r; ++b) row += blur.weight[static_cast<std::size_t>(std::abs(b))] * at(gk + a, gl + b);
+            sum += blur.weight[static_cast<std::size_t>(std::abs(a))] * row;
+        }
+        return sum;
+    };
+    const double centre = blur.weight[0] * blur.weight[0];
+    for (int round = 0; round < kLevelRounds; ++round) {
+        for (std::size_t i = 0; i < cells; ++i) {
+            wanted[i] = source[i] < 0.0f ? 0.0 : (lightGrey - source[i]) / (lightGrey - darkGrey);
+        }
+        for (int sweep = 0; sweep < kSweepsPerRound; ++sweep) {
+            for (int gk = 0; gk < n; ++gk) {
+                for (int gl = 0; gl < n; ++gl) {
+                    const std::size_t i = static_cast<std::size_t>(gk) * n + gl;
+                    if (held[i] != 0) continue;
+                    const double corrected = darkness[i] + (wanted[i] - blurredAt(gk, gl)) / centre;
+                    darkness[i] = std::clamp(corrected, 0.0, 1.0);
+                }
+            }
+        }
+        // The light and dark greys that best explain the samples from the modules found.
+        double su = 0.0, sg = 0.0, suu = 0.0, sug = 0.0;
+        int count = 0;
+        for (int gk = 0; gk < n; ++gk) {
+            for (int gl = 0; gl < n; ++gl) {
+                const std::size_t i = static_cast<std::size_t>(gk) * n + gl;
+                if (source[i] < 0.0f) continue;
+                const double u = blurredAt(gk, gl);
+                su += u;
+                sg += source[i];
+                suu += u * u;
+                sug += u * source[i];
+                ++count;
+            }
+        }
+        const double spread = count * suu - su * su;
+        if (!(spread > 0.0)) break;
+        const double slope = (count * sug - su * sg) / spread;
+        const double light = (sg - slope * su) / count;
+        if (!((finderDark ? -slope : slope) > 1.0)) break;
+        lightGrey = light;
+        darkGrey = light + slope;
+    }
+    for (std::size_t i = 0; i < cells; ++i) {
+        const bool finderColour = darkness[i] > 0.5;
+        target[i] = source[i] < 0.0f ? -1.0f : finderColour == finderDark ? 0.0f : 255.0f;
+    }
+}
+
+int fitBlurredSymbolSize(SymbolResult& symbol, SearchContext& context, double blurPixels, int rank) {
+    if (!(blurPixels > 0.0)) return 0;
+    blurPixels *= kBlurAllowance;
+    Vector2 origin;
+    Vector2 alongX;
+    Vector2 alongY;
+    transformPoint(symbol.inverseTransform, Vector2{0.0f, 0.0f}, origin);
+    transformPoint(symbol.inverseTransform, Vector2{100.0f, 0.0f}, alongX);
+    transformPoint(symbol.inverseTransform, Vector2{0.0f, 100.0f}, alongY);
+    const double side = std::min(pointDistance(origin, alongX), pointDistance(origin, alongY));
+    if (!(side > 0.0)) return 0;
+
+    struct Scored {
+        double clarity;
+        int sizeIndex;
+    };
+    ClockProfiles profiles;
+    sampleClockProfiles(symbol, context, profiles);
+    context.work.charge(2 * kProfileSamples);
+    std::array<Scored, kSymbolSizeCount> scored{};
+    int count = 0;
+    for (int s = 0; s < kSymbolSizeCount; ++s) {
+        const int modules = kSymbolSizes[static_cast<std::size_t>(s)].symbolSize;
+        const double modulePixels = side / modules;
+        if (modulePixels < kLeastModulePixels || blurPixels / modulePixels > kMostModuleSigma) continue;
+        context.work.charge(10 * kProfileSamples / 4);
+        scored[static_cast<std::size_t>(count++)] = Scored{clockClarity(profiles, modules), s};
+    }
+    std::stable_sort(scored.begin(), scored.begin() + count,
+                     [](const Scored& a, const Scored& b) { return a.clarity > b.clarity; });
+    if (rank < 0 || rank >= count) return 0;
+    const Scored& chosen = scored[static_cast<std::size_t>(rank)];
+    const SymbolSize& shape = kSymbolSizes[static_cast<std::size_t>(chosen.sizeIndex)];
+    const double alternation = clockAlternation(symbol, context, shape.symbolSize);
+    if (alternation == 0.0) return 0;
+
+    SamplingGrids* grids = samplingGridsOf(context);
+    if (grids == nullptr) return 0;
+    const int modules = shape.symbolSize;
+    symbol.mappingRows = modules - 2;
+    symbol.mappingCols = modules - 2;
+    symbol.polarity = alternation < 0.0 ? 1 : -1;
+    const double moduleSigma = blurPixels * modules / side;
+    const ModuleBlur blur = moduleBlur(moduleSigma);
+    const std::int64_t cells = static_cast<std::int64_t>(modules + gridMargin) * (modules + gridMargin);
+    context.work.charge(cells + cells * kLevelRounds * (kSweepsPerRound + 1) * (2 * blur.radius + 1) *
+                                    (2 * blur.radius + 2) / 8);
+    GridCorrection correction;
+    fitClockOffsets(profiles.top, modules, symbol.polarity, correction.topOffset, correction.topSlope);
+    fitClockOffsets(profiles.right, modules, symbol.polarity, correction.rightOffset, correction.rightSlope);
+    sampleCorrectedGrid(symbol, context, modules, correction, grids->rawGrid.data());
+    deblurModuleGrid(grids->rawGrid.data(), grids->binarisedGrid.data(), modules, shape.regionSize, moduleSigma,
+                     symbol.polarity == 1);
+    if (!acceptSymbolSize(symbol, context, modules - 2)) return 0;
+    gridToModules(symbol, grids->binarisedGrid.data());
+    return 1;
+}
+
+}  // namespace ternwick
