@@ -38,6 +38,9 @@ constexpr double kSharpeningAmount = 2.0;
 // Pictures whose edges look blurred by at least this sigma are also searched
 // for symbols read by undoing the blur on their module grids.
 constexpr double kLeastDeblurredBlur = 1.5;
+// The work reading blurred symbols may spend beyond the other copies' allowance.
+constexpr std::int64_t kBlurredWorkPerPixel = 16;
+constexpr std::int64_t kBlurredWorkCeiling = 16000000;
 
 // True when most pixels along the picture's four edges are dark: the solid
 // sides of a dark finder lying on the edges make it so.
@@ -238,7 +241,14 @@ void searchFurther(DecodeContext& context, ScanLineAttempts& attempts) {
     const std::int64_t floor = std::min({kFurtherWorkPerPixel * copyPixels, kFurtherWorkFloorCeiling, fullLimit});
     context.work.limit = std::clamp(context.work.spent, floor, fullLimit);
     context.work.startPass();
-    for (int i = 0; i < copyCount && context.symbolCount == 0 && !context.work.exhausted(); ++i) {
+    for (int i = 0; i < copyCount && context.symbolCount == 0; ++i) {
+        if (copies[i].blurredReading > 0.0) {
+            // Reading blurred symbols has an allowance of its own beyond what the other copies spent.
+            const std::int64_t pixels = static_cast<std::int64_t>(context.image.width) * context.image.height;
+            context.work.limit = std::max(context.work.limit,
+                                          context.work.spent + std::min(kBlurredWorkPerPixel * pixels, kBlurredWorkCeiling));
+        }
+        if (context.work.exhausted()) continue;
         ImageBuffer copy;
         if (copies[i].sharpenSigma > 0.0) {
             ImageBuffer sharpened;
@@ -253,8 +263,10 @@ void searchFurther(DecodeContext& context, ScanLineAttempts& attempts) {
         std::swap(context.image, copy);
         RejectedLines{}.restore(context);
         context.blurredReading = copies[i].blurredReading;
+        context.blurredReads.clear();
         scanCopy(context, attempts, copies[i].pass);
         context.blurredReading = 0.0;
+        context.blurredReads.clear();
         std::swap(context.image, copy);
         for (std::int32_t s = 0; s < context.symbolCount; ++s) {
             moveToPicture(context.symbols[s], copies[i], static_cast<int>(copies[i].pass));

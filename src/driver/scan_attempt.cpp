@@ -184,6 +184,28 @@ bool correctsMirrored(SymbolResult& candidate, DecodeContext& context, std::vect
     return placeAndCorrect(candidate, context, placed);
 }
 
+// True when a square of the size lying where the candidate does, each corner
+// within a module, has been read as blurred before in this pass; else it is
+// remembered as read.
+bool readBefore(DecodeContext& context, const Candidate& candidate, int sizeIndex) {
+    BlurredRead read;
+    read.sizeIndex = sizeIndex;
+    const Vector2 square[4] = {{0.0f, 0.0f}, {100.0f, 0.0f}, {0.0f, 100.0f}, {100.0f, 100.0f}};
+    for (int c = 0; c < 4; ++c) transformPoint(candidate.inverseTransform, square[c], read.corners[c]);
+    const double module = std::hypot(read.corners[1].x - read.corners[0].x, read.corners[1].y - read.corners[0].y) /
+                          kSymbolSizes[static_cast<std::size_t>(sizeIndex)].symbolSize;
+    for (const BlurredRead& earlier : context.blurredReads) {
+        bool same = earlier.sizeIndex == sizeIndex;
+        for (int c = 0; c < 4 && same; ++c) {
+            same = std::hypot(earlier.corners[c].x - read.corners[c].x, earlier.corners[c].y - read.corners[c].y) <=
+                   module;
+        }
+        if (same) return true;
+    }
+    context.blurredReads.push_back(read);
+    return false;
+}
+
 // A located candidate read as a heavily blurred square: the sizes whose
 // clocks alternate most strongly, in turn, each deblurred on its module grid,
 // placed and corrected, until one corrects. False with the buffers released
@@ -192,7 +214,10 @@ bool readBlurred(SymbolResult& candidate, DecodeContext& context, std::vector<st
                  CandidateRecorder& recorder) {
     const Candidate located = candidate;
     for (int rank = 0; rank < kBlurredSizeTries && !context.work.exhausted(); ++rank) {
-        if (fitBlurredSymbolSize(candidate, context, context.blurredReading, rank) == 1) {
+        const int sizeIndex = blurredSizeIndex(candidate, context, context.blurredReading, rank);
+        if (sizeIndex < 0) break;
+        if (readBefore(context, candidate, sizeIndex)) continue;
+        if (fitBlurredSymbol(candidate, context, context.blurredReading, sizeIndex) == 1) {
             recorder.sized(candidate);
             if (placeAndCorrect(candidate, context, placed, &recorder)) return true;
             if (correctsMirrored(candidate, context, placed)) return true;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <complex>
 #include <new>
 #include <vector>
 
@@ -139,56 +140,82 @@ double clockAlternation(const SymbolResult& symbol, const SearchContext& context
     return sum / size;
 }
 
-// Where the module centres of a square symbol lie in the symbol square,
-// corrected by the offsets of its clocks: along the top clock, how far (in
-// modules, along X) the clock pattern lies from where the located square
-// puts it, as a straight line over X; along the right clock the same along
-// Y. The finder's sides are taken as placed; the offsets grow from them
-// towards the clock sides.
-struct GridCorrection {
-    double topOffset = 0.0, topSlope = 0.0;      // modules along X at the top side, over X in modules
-    double rightOffset = 0.0, rightSlope = 0.0;  // modules along Y at the right side, over Y in modules
+// A straight line over one clock side: offset + slope * position, both in
+// modules.
+struct SideLine {
+    double offset = 0.0;
+    double slope = 0.0;
+    double at(double position) const { return offset + slope * position; }
 };
 
-// A straight line through the clock pattern's offsets from the located
-// grid along one clock side, measured over stretches of the side.
-void fitClockOffsets(const std::array<double, kProfileSamples>& profile, int size, int polarity, double& offset,
-                     double& slope) {
-    offset = 0.0;
-    slope = 0.0;
+// How far (in modules) the module centres lie from where the located square
+// puts them: along X as measured along the top clock, along Y as measured
+// along the right clock, each a straight line over its side. The offsets are
+// taken to hold across the whole square: a blurred finder is placed off by
+// about as much as the clock sides.
+struct GridCorrection {
+    SideLine top, right;
+};
+
+constexpr double kPi = 3.14159265358979;
+constexpr int kPhasorSamplesPerModule = 4;
+
+// The clock's phase and strength over modules [from, to) along the top
+// (top) or right clock side, on the line across modules outwards from the
+// middle of the clock's modules: the sum of the finder-likeness of the
+// samples (less their mean) turned by half a turn a module, so that a clock
+// pattern lying offset modules further along gives the angle offset * pi.
+std::complex<double> clockPhasor(const SymbolResult& symbol, const SearchContext& context, int size, bool top,
+                                 double from, double to, double across) {
+    const int samples = std::max(1, static_cast<int>((to - from) * kPhasorSamplesPerModule));
+    std::complex<double> sum{0.0, 0.0};
+    double greySum = 0.0;
+    std::complex<double> turnSum{0.0, 0.0};
+    for (int j = 0; j < samples; ++j) {
+        const double along = from + (to - from) * (j + 0.5) / samples;
+        const double outward = size - 0.5 + across;
+        const double X = top ? along : outward;
+        const double Y = top ? outward : along;
+        Vector2 p;
+        transformPoint(symbol.inverseTransform, Vector2{static_cast<float>(100.0 * X / size),
+                                                        static_cast<float>(100.0 * Y / size)}, p);
+        float grey = 0.0f;
+        sampleBilinear(context.image, grey, p.x, p.y);
+        const double likeness = symbol.polarity == 1 ? -static_cast<double>(grey) : grey;
+        const std::complex<double> turn = std::polar(1.0, kPi * (along - 0.5));
+        sum += likeness * turn;
+        greySum += likeness;
+        turnSum += turn;
+    }
+    return sum - greySum / samples * turnSum;
+}
+
+// A straight line through the clock's offsets along one side, measured over
+// stretches of the side on the square's edge (where the clock weighs most
+// against the data beside it) and weighted by the clock's strength.
+SideLine fitClockSide(const SymbolResult& symbol, const SearchContext& context, int size, bool top) {
     const int stretches = std::clamp(size / 8, 1, 8);
-    double sw = 0.0, sx = 0.0, sy = 0.0, sxx = 0.0, sxy = 0.0;
+    double sw = 0.0, sx = 0.0, sxx = 0.0, sy = 0.0, sxy = 0.0;
     for (int s = 0; s < stretches; ++s) {
-        const int first = s * kProfileSamples / stretches;
-        const int last = (s + 1) * kProfileSamples / stretches;
-        double re = 0.0;
-        double im = 0.0;
-        for (int j = first; j < last; ++j) {
-            const double u = size * (j + 0.5) / kProfileSamples;  // in modules along the side
-            const double likeness = polarity == 1 ? -profile[static_cast<std::size_t>(j)]
-                                                  : profile[static_cast<std::size_t>(j)];
-            const double angle = 3.14159265358979 * (u - 0.5);
-            re += likeness * std::cos(angle);
-            im += likeness * std::sin(angle);
-        }
-        const double weight = std::hypot(re, im);
+        const double from = static_cast<double>(size) * s / stretches;
+        const double to = static_cast<double>(size) * (s + 1) / stretches;
+        const std::complex<double> edge = clockPhasor(symbol, context, size, top, from, to, 0.5);
+        const double weight = std::abs(edge);
         if (!(weight > 0.0)) continue;
-        const double shift = std::atan2(im, re) / 3.14159265358979;  // modules
-        const double middle = size * (first + last) * 0.5 / kProfileSamples;
+        const double offset = std::arg(edge) / kPi;
+        const double x = 0.5 * (from + to);
         sw += weight;
-        sx += weight * middle;
-        sy += weight * shift;
-        sxx += weight * middle * middle;
-        sxy += weight * middle * shift;
+        sx += weight * x;
+        sxx += weight * x * x;
+        sy += weight * offset;
+        sxy += weight * x * offset;
     }
-    if (!(sw > 0.0)) return;
+    SideLine line;
+    if (!(sw > 0.0)) return line;
     const double spread = sw * sxx - sx * sx;
-    if (stretches > 1 && spread > 0.0) {
-        slope = (sw * sxy - sx * sy) / spread;
-        offset = (sy - slope * sx) / sw;
-    } else {
-        offset = sy / sw;
-    }
+    if (stretches > 1 && spread > 0.0) line.slope = (sw * sxy - sx * sy) / spread;
+    line.offset = (sy - line.slope * sx) / sw;
+    return line;
 }
 
 // Samples the grey of every module centre of the grid, and its margin, at
@@ -203,8 +230,8 @@ void sampleCorrectedGrid(const SymbolResult& symbol, const SearchContext& contex
         for (int l = -half; l < size + half; ++l) {
             const double u = l + 0.5;
             const double v = k + 0.5;
-            const double du = (c.topOffset + c.topSlope * u) * v / size;
-            const double dv = (c.rightOffset + c.rightSlope * v) * u / size;
+            const double du = c.top.at(u);
+            const double dv = c.right.at(v);
             const Vector2 square{static_cast<float>(100.0 * (u + du) / size), static_cast<float>(100.0 * (v + dv) / size)};
             Vector2 p;
             transformPoint(symbol.inverseTransform, square, p);
@@ -332,18 +359,25 @@ void deblurModuleGrid(const float* source, float* target, int size, int regionSi
     }
 }
 
-int fitBlurredSymbolSize(SymbolResult& symbol, SearchContext& context, double blurPixels, int rank) {
-    if (!(blurPixels > 0.0)) return 0;
-    blurPixels *= kBlurAllowance;
+namespace {
+
+// The shorter of the located square's two sides, in pixels.
+double shorterSide(const SymbolResult& symbol) {
     Vector2 origin;
     Vector2 alongX;
     Vector2 alongY;
     transformPoint(symbol.inverseTransform, Vector2{0.0f, 0.0f}, origin);
     transformPoint(symbol.inverseTransform, Vector2{100.0f, 0.0f}, alongX);
     transformPoint(symbol.inverseTransform, Vector2{0.0f, 100.0f}, alongY);
-    const double side = std::min(pointDistance(origin, alongX), pointDistance(origin, alongY));
-    if (!(side > 0.0)) return 0;
+    return std::min(pointDistance(origin, alongX), pointDistance(origin, alongY));
+}
 
+}  // namespace
+
+int blurredSizeIndex(const SymbolResult& symbol, SearchContext& context, double blurPixels, int rank) {
+    const double side = shorterSide(symbol);
+    if (!(blurPixels > 0.0) || !(side > 0.0)) return -1;
+    blurPixels *= kBlurAllowance;
     struct Scored {
         double clarity;
         int sizeIndex;
@@ -362,26 +396,30 @@ int fitBlurredSymbolSize(SymbolResult& symbol, SearchContext& context, double bl
     }
     std::stable_sort(scored.begin(), scored.begin() + count,
                      [](const Scored& a, const Scored& b) { return a.clarity > b.clarity; });
-    if (rank < 0 || rank >= count) return 0;
-    const Scored& chosen = scored[static_cast<std::size_t>(rank)];
-    const SymbolSize& shape = kSymbolSizes[static_cast<std::size_t>(chosen.sizeIndex)];
-    const double alternation = clockAlternation(symbol, context, shape.symbolSize);
-    if (alternation == 0.0) return 0;
+    if (rank < 0 || rank >= count) return -1;
+    return scored[static_cast<std::size_t>(rank)].sizeIndex;
+}
 
+int fitBlurredSymbol(SymbolResult& symbol, SearchContext& context, double blurPixels, int sizeIndex) {
+    const double side = shorterSide(symbol);
+    if (!(blurPixels > 0.0) || !(side > 0.0) || sizeIndex < 0 || sizeIndex >= kSymbolSizeCount) return 0;
+    const SymbolSize& shape = kSymbolSizes[static_cast<std::size_t>(sizeIndex)];
+    const int modules = shape.symbolSize;
+    const double alternation = clockAlternation(symbol, context, modules);
+    if (alternation == 0.0) return 0;
     SamplingGrids* grids = samplingGridsOf(context);
     if (grids == nullptr) return 0;
-    const int modules = shape.symbolSize;
     symbol.mappingRows = modules - 2;
     symbol.mappingCols = modules - 2;
     symbol.polarity = alternation < 0.0 ? 1 : -1;
-    const double moduleSigma = blurPixels * modules / side;
+    const double moduleSigma = blurPixels * kBlurAllowance * modules / side;
     const ModuleBlur blur = moduleBlur(moduleSigma);
     const std::int64_t cells = static_cast<std::int64_t>(modules + gridMargin) * (modules + gridMargin);
     context.work.charge(cells + cells * kLevelRounds * (kSweepsPerRound + 1) * (2 * blur.radius + 1) *
                                     (2 * blur.radius + 2) / 8);
-    GridCorrection correction;
-    fitClockOffsets(profiles.top, modules, symbol.polarity, correction.topOffset, correction.topSlope);
-    fitClockOffsets(profiles.right, modules, symbol.polarity, correction.rightOffset, correction.rightSlope);
+    const GridCorrection correction{fitClockSide(symbol, context, modules, true),
+                                    fitClockSide(symbol, context, modules, false)};
+    context.work.charge(2 * kPhasorSamplesPerModule * modules);
     sampleCorrectedGrid(symbol, context, modules, correction, grids->rawGrid.data());
     deblurModuleGrid(grids->rawGrid.data(), grids->binarisedGrid.data(), modules, shape.regionSize, moduleSigma,
                      symbol.polarity == 1);
