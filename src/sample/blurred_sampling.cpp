@@ -22,9 +22,8 @@ constexpr double kMostModuleSigma = 1.4;
 // costs more modules than undoing too much: the blur undone is this much wider.
 constexpr double kBlurAllowance = 1.2;
 
-// Rounds of level fitting, and sweeps over the modules in each.
-constexpr int kLevelRounds = 3;
-constexpr int kSweepsPerRound = 8;
+// Sweeps over the modules of a grid.
+constexpr int kSweeps = 30;
 
 // The most modules a blur reaches on each side.
 constexpr int kMostBlurRadius = 4;
@@ -257,12 +256,10 @@ void deblurModuleGrid(const float* source, float* target, int size, int regionSi
     const int half = gridMargin / 2;
     const auto cells = static_cast<std::size_t>(n) * static_cast<std::size_t>(n);
     std::vector<double> darkness;
-    std::vector<double> wanted;
     std::vector<signed char> held;  // 1: the value is known, -1: no sample, 0: to be found
     std::vector<float> observed;
     try {
         darkness.resize(cells);
-        wanted.resize(cells);
         held.resize(cells);
         observed.reserve(cells);
     } catch (const std::bad_alloc&) {
@@ -316,42 +313,34 @@ void deblurModuleGrid(const float* source, float* target, int size, int regionSi
         return sum;
     };
     const double centre = blur.weight[0] * blur.weight[0];
-    for (int round = 0; round < kLevelRounds; ++round) {
-        for (std::size_t i = 0; i < cells; ++i) {
-            wanted[i] = source[i] < 0.0f ? 0.0 : (lightGrey - source[i]) / (lightGrey - darkGrey);
-        }
-        for (int sweep = 0; sweep < kSweepsPerRound; ++sweep) {
-            for (int gk = 0; gk < n; ++gk) {
-                for (int gl = 0; gl < n; ++gl) {
-                    const std::size_t i = static_cast<std::size_t>(gk) * n + gl;
-                    if (held[i] != 0) continue;
-                    const double corrected = darkness[i] + (wanted[i] - blurredAt(gk, gl)) / centre;
-                    darkness[i] = std::clamp(corrected, 0.0, 1.0);
-                }
-            }
-        }
-        // The light and dark greys that best explain the samples from the modules found.
+    for (int sweep = 0; sweep < kSweeps; ++sweep) {
+        // Each module found is corrected towards its sample; meanwhile the
+        // samples are compared with the modules as they stand, for the light
+        // and dark greys that best explain them.
         double su = 0.0, sg = 0.0, suu = 0.0, sug = 0.0;
         int count = 0;
         for (int gk = 0; gk < n; ++gk) {
             for (int gl = 0; gl < n; ++gl) {
                 const std::size_t i = static_cast<std::size_t>(gk) * n + gl;
-                if (source[i] < 0.0f) continue;
+                if (held[i] < 0) continue;
                 const double u = blurredAt(gk, gl);
+                const double grey = source[i];
                 su += u;
-                sg += source[i];
+                sg += grey;
                 suu += u * u;
-                sug += u * source[i];
+                sug += u * grey;
                 ++count;
+                if (held[i] != 0) continue;
+                const double wanted = (lightGrey - grey) / (lightGrey - darkGrey);
+                darkness[i] = std::clamp(darkness[i] + (wanted - u) / centre, 0.0, 1.0);
             }
         }
         const double spread = count * suu - su * su;
-        if (!(spread > 0.0)) break;
+        if (!(spread > 0.0)) continue;
         const double slope = (count * sug - su * sg) / spread;
-        const double light = (sg - slope * su) / count;
-        if (!((finderDark ? -slope : slope) > 1.0)) break;
-        lightGrey = light;
-        darkGrey = light + slope;
+        if (!((finderDark ? -slope : slope) > 1.0)) continue;
+        lightGrey = (sg - slope * su) / count;
+        darkGrey = lightGrey + slope;
     }
     for (std::size_t i = 0; i < cells; ++i) {
         const bool finderColour = darkness[i] > 0.5;
@@ -415,7 +404,7 @@ int fitBlurredSymbol(SymbolResult& symbol, SearchContext& context, double blurPi
     const double moduleSigma = blurPixels * kBlurAllowance * modules / side;
     const ModuleBlur blur = moduleBlur(moduleSigma);
     const std::int64_t cells = static_cast<std::int64_t>(modules + gridMargin) * (modules + gridMargin);
-    context.work.charge(cells + cells * kLevelRounds * (kSweepsPerRound + 1) * (2 * blur.radius + 1) *
+    context.work.charge(cells + cells * kSweeps * (2 * blur.radius + 1) *
                                     (2 * blur.radius + 2) / 8);
     const GridCorrection correction{fitClockSide(symbol, context, modules, true),
                                     fitClockSide(symbol, context, modules, false)};
