@@ -72,6 +72,9 @@ struct DecodeContext : SearchContext {
     // Above 0 while a further pass reads heavily blurred symbols: the blur's
     // Gaussian sigma in pixels, with which the module grid is deblurred.
     double blurredReading = 0.0;
+    // The picture those symbols' grids are sampled from, when the picture
+    // searched is a sharpened copy of it (null: the picture searched).
+    const ImageBuffer* blurredPicture = nullptr;
     std::vector<BlurredRead> blurredReads;  // the squares read so far in that pass
 };
 

@@ -173,7 +173,7 @@ int framedCopies(const ImageBuffer& picture, FramedCopy (&copies)[kMaxFramedCopi
     copies[count++] = FramedCopy{border, first, magnification, SearchPass::First};
     copies[count++] = FramedCopy{border, second, magnification, SearchPass::First};
     if (blur >= kLeastDeblurredBlur) {
-        copies[count++] = FramedCopy{0, first, 1, SearchPass::First, 0.0, blur};
+        copies[count++] = FramedCopy{0, first, 1, SearchPass::First, std::min(blur, kMostSharpenedBlur), blur};
     }
     return count;
 }
@@ -241,6 +241,8 @@ void searchFurther(DecodeContext& context, ScanLineAttempts& attempts) {
     const std::int64_t floor = std::min({kFurtherWorkPerPixel * copyPixels, kFurtherWorkFloorCeiling, fullLimit});
     context.work.limit = std::clamp(context.work.spent, floor, fullLimit);
     context.work.startPass();
+    ImageBuffer sharpened;
+    double sharpenedSigma = 0.0;
     for (int i = 0; i < copyCount && context.symbolCount == 0; ++i) {
         if (copies[i].blurredReading > 0.0) {
             // Reading blurred symbols has an allowance of its own beyond what the other copies spent.
@@ -251,10 +253,13 @@ void searchFurther(DecodeContext& context, ScanLineAttempts& attempts) {
         if (context.work.exhausted()) continue;
         ImageBuffer copy;
         if (copies[i].sharpenSigma > 0.0) {
-            ImageBuffer sharpened;
-            if (!unsharpMask(context.image, copies[i].sharpenSigma, kSharpeningAmount, sharpened)) continue;
-            const int taps = 2 * static_cast<int>(std::ceil(3.0 * copies[i].sharpenSigma)) + 1;
-            context.work.charge(static_cast<std::int64_t>(sharpened.width) * sharpened.height * taps / 8);
+            // The sharpened picture is made once for the copies that search it.
+            if (!sharpened.pixels || sharpenedSigma != copies[i].sharpenSigma) {
+                if (!unsharpMask(context.image, copies[i].sharpenSigma, kSharpeningAmount, sharpened)) continue;
+                sharpenedSigma = copies[i].sharpenSigma;
+                const int taps = 2 * static_cast<int>(std::ceil(3.0 * copies[i].sharpenSigma)) + 1;
+                context.work.charge(static_cast<std::int64_t>(sharpened.width) * sharpened.height * taps / 8);
+            }
             if (!makeFramedCopy(sharpened, copies[i], copy)) continue;
         } else if (!makeFramedCopy(context.image, copies[i], copy)) {
             continue;
@@ -263,9 +268,11 @@ void searchFurther(DecodeContext& context, ScanLineAttempts& attempts) {
         std::swap(context.image, copy);
         RejectedLines{}.restore(context);
         context.blurredReading = copies[i].blurredReading;
+        context.blurredPicture = &copy;  // the picture as loaded, while the copy is searched
         context.blurredReads.clear();
         scanCopy(context, attempts, copies[i].pass);
         context.blurredReading = 0.0;
+        context.blurredPicture = nullptr;
         context.blurredReads.clear();
         std::swap(context.image, copy);
         for (std::int32_t s = 0; s < context.symbolCount; ++s) {

@@ -38,7 +38,8 @@ inline constexpr int kMaxFramedCopies = 4;
 // picture a sharpened copy first, then one with a border against the colour
 // the picture's edges mostly have, then one with the other border, at the
 // picture's own light and dark levels, and for a heavily blurred picture
-// last the picture itself, its symbols deblurred on their module grids.
+// last the sharpened picture without a border, the symbols found there read
+// from the picture as loaded by undoing the blur on their module grids.
 // Returns their count.
 int framedCopies(const ImageBuffer& picture, FramedCopy (&copies)[kMaxFramedCopies]);
 

@@ -213,11 +213,12 @@ bool readBefore(DecodeContext& context, const Candidate& candidate, int sizeInde
 bool readBlurred(SymbolResult& candidate, DecodeContext& context, std::vector<std::uint8_t>& placed,
                  CandidateRecorder& recorder) {
     const Candidate located = candidate;
+    const ImageBuffer& picture = context.blurredPicture != nullptr ? *context.blurredPicture : context.image;
     for (int rank = 0; rank < kBlurredSizeTries && !context.work.exhausted(); ++rank) {
-        const int sizeIndex = blurredSizeIndex(candidate, context, context.blurredReading, rank);
+        const int sizeIndex = blurredSizeIndex(candidate, context, picture, context.blurredReading, rank);
         if (sizeIndex < 0) break;
         if (readBefore(context, candidate, sizeIndex)) continue;
-        if (fitBlurredSymbol(candidate, context, context.blurredReading, sizeIndex) == 1) {
+        if (fitBlurredSymbol(candidate, context, picture, context.blurredReading, sizeIndex) == 1) {
             recorder.sized(candidate);
             if (placeAndCorrect(candidate, context, placed, &recorder)) return true;
             if (correctsMirrored(candidate, context, placed)) return true;

@@ -63,12 +63,12 @@ int patternColour(int k, int l, int size, int regionSize) {
 }
 
 // The grey of module (k, l)'s centre.
-float moduleGrey(const SymbolResult& symbol, const SearchContext& context, int size, int k, int l) {
+float moduleGrey(const SymbolResult& symbol, const ImageBuffer& picture, int size, int k, int l) {
     const Vector2 square{static_cast<float>(100.0 * (l + 0.5) / size), static_cast<float>(100.0 * (k + 0.5) / size)};
     Vector2 p;
     transformPoint(symbol.inverseTransform, square, p);
     float grey = 0.0f;
-    sampleBilinear(context.image, grey, p.x, p.y);
+    sampleBilinear(picture, grey, p.x, p.y);
     return grey;
 }
 
@@ -80,7 +80,7 @@ struct ClockProfiles {
     std::array<double, kProfileSamples> right{};
 };
 
-void sampleClockProfiles(const SymbolResult& symbol, const SearchContext& context, ClockProfiles& profiles) {
+void sampleClockProfiles(const SymbolResult& symbol, const ImageBuffer& picture, ClockProfiles& profiles) {
     double topSum = 0.0;
     double rightSum = 0.0;
     for (int j = 0; j < kProfileSamples; ++j) {
@@ -88,11 +88,11 @@ void sampleClockProfiles(const SymbolResult& symbol, const SearchContext& contex
         Vector2 p;
         float grey = 0.0f;
         transformPoint(symbol.inverseTransform, Vector2{along, 100.0f}, p);
-        sampleBilinear(context.image, grey, p.x, p.y);
+        sampleBilinear(picture, grey, p.x, p.y);
         profiles.top[static_cast<std::size_t>(j)] = grey;
         topSum += grey;
         transformPoint(symbol.inverseTransform, Vector2{100.0f, along}, p);
-        sampleBilinear(context.image, grey, p.x, p.y);
+        sampleBilinear(picture, grey, p.x, p.y);
         profiles.right[static_cast<std::size_t>(j)] = grey;
         rightSum += grey;
     }
@@ -129,12 +129,12 @@ double clockClarity(const ClockProfiles& profiles, int size) {
 // How the two clock sides of a square symbol of the size alternate at the
 // module centres: the mean of the greys at even positions less that at odd
 // ones (negative when the finder is the darker colour).
-double clockAlternation(const SymbolResult& symbol, const SearchContext& context, int size) {
+double clockAlternation(const SymbolResult& symbol, const ImageBuffer& picture, int size) {
     double sum = 0.0;
     for (int i = 1; i + 1 < size; ++i) {
         const double sign = i % 2 == 0 ? 1.0 : -1.0;
-        sum += sign * moduleGrey(symbol, context, size, size - 1, i);
-        sum += sign * moduleGrey(symbol, context, size, i, size - 1);
+        sum += sign * moduleGrey(symbol, picture, size, size - 1, i);
+        sum += sign * moduleGrey(symbol, picture, size, i, size - 1);
     }
     return sum / size;
 }
@@ -164,7 +164,7 @@ constexpr int kPhasorSamplesPerModule = 4;
 // middle of the clock's modules: the sum of the finder-likeness of the
 // samples (less their mean) turned by half a turn a module, so that a clock
 // pattern lying offset modules further along gives the angle offset * pi.
-std::complex<double> clockPhasor(const SymbolResult& symbol, const SearchContext& context, int size, bool top,
+std::complex<double> clockPhasor(const SymbolResult& symbol, const ImageBuffer& picture, int size, bool top,
                                  double from, double to, double across) {
     const int samples = std::max(1, static_cast<int>((to - from) * kPhasorSamplesPerModule));
     std::complex<double> sum{0.0, 0.0};
@@ -179,7 +179,7 @@ std::complex<double> clockPhasor(const SymbolResult& symbol, const SearchContext
         transformPoint(symbol.inverseTransform, Vector2{static_cast<float>(100.0 * X / size),
                                                         static_cast<float>(100.0 * Y / size)}, p);
         float grey = 0.0f;
-        sampleBilinear(context.image, grey, p.x, p.y);
+        sampleBilinear(picture, grey, p.x, p.y);
         const double likeness = symbol.polarity == 1 ? -static_cast<double>(grey) : grey;
         const std::complex<double> turn = std::polar(1.0, kPi * (along - 0.5));
         sum += likeness * turn;
@@ -192,13 +192,13 @@ std::complex<double> clockPhasor(const SymbolResult& symbol, const SearchContext
 // A straight line through the clock's offsets along one side, measured over
 // stretches of the side on the square's edge (where the clock weighs most
 // against the data beside it) and weighted by the clock's strength.
-SideLine fitClockSide(const SymbolResult& symbol, const SearchContext& context, int size, bool top) {
+SideLine fitClockSide(const SymbolResult& symbol, const ImageBuffer& picture, int size, bool top) {
     const int stretches = std::clamp(size / 8, 1, 8);
     double sw = 0.0, sx = 0.0, sxx = 0.0, sy = 0.0, sxy = 0.0;
     for (int s = 0; s < stretches; ++s) {
         const double from = static_cast<double>(size) * s / stretches;
         const double to = static_cast<double>(size) * (s + 1) / stretches;
-        const std::complex<double> edge = clockPhasor(symbol, context, size, top, from, to, 0.5);
+        const std::complex<double> edge = clockPhasor(symbol, picture, size, top, from, to, 0.5);
         const double weight = std::abs(edge);
         if (!(weight > 0.0)) continue;
         const double offset = std::arg(edge) / kPi;
@@ -219,12 +219,12 @@ SideLine fitClockSide(const SymbolResult& symbol, const SearchContext& context, 
 
 // Samples the grey of every module centre of the grid, and its margin, at
 // the corrected places.
-void sampleCorrectedGrid(const SymbolResult& symbol, const SearchContext& context, int size,
+void sampleCorrectedGrid(const SymbolResult& symbol, const ImageBuffer& picture, int size,
                          const GridCorrection& c, float* rawGrid) {
     const int half = gridMargin / 2;
     const int columns = size + gridMargin;
-    const double width = static_cast<std::uint32_t>(context.image.width);
-    const double height = static_cast<std::uint32_t>(context.image.height);
+    const double width = static_cast<std::uint32_t>(picture.width);
+    const double height = static_cast<std::uint32_t>(picture.height);
     for (int k = -half; k < size + half; ++k) {
         for (int l = -half; l < size + half; ++l) {
             const double u = l + 0.5;
@@ -238,7 +238,7 @@ void sampleCorrectedGrid(const SymbolResult& symbol, const SearchContext& contex
             if (p.x < 0.0 || p.y < 0.0 || p.x > width || p.y > height) {
                 cell = -1.0f;
             } else {
-                sampleBilinear(context.image, cell, p.x, p.y);
+                sampleBilinear(picture, cell, p.x, p.y);
             }
         }
     }
@@ -363,7 +363,8 @@ double shorterSide(const SymbolResult& symbol) {
 
 }  // namespace
 
-int blurredSizeIndex(const SymbolResult& symbol, SearchContext& context, double blurPixels, int rank) {
+int blurredSizeIndex(const SymbolResult& symbol, SearchContext& context, const ImageBuffer& picture,
+                     double blurPixels, int rank) {
     const double side = shorterSide(symbol);
     if (!(blurPixels > 0.0) || !(side > 0.0)) return -1;
     blurPixels *= kBlurAllowance;
@@ -372,7 +373,7 @@ int blurredSizeIndex(const SymbolResult& symbol, SearchContext& context, double 
         int sizeIndex;
     };
     ClockProfiles profiles;
-    sampleClockProfiles(symbol, context, profiles);
+    sampleClockProfiles(symbol, picture, profiles);
     context.work.charge(2 * kProfileSamples);
     std::array<Scored, kSymbolSizeCount> scored{};
     int count = 0;
@@ -389,12 +390,13 @@ int blurredSizeIndex(const SymbolResult& symbol, SearchContext& context, double 
     return scored[static_cast<std::size_t>(rank)].sizeIndex;
 }
 
-int fitBlurredSymbol(SymbolResult& symbol, SearchContext& context, double blurPixels, int sizeIndex) {
+int fitBlurredSymbol(SymbolResult& symbol, SearchContext& context, const ImageBuffer& picture, double blurPixels,
+                     int sizeIndex) {
     const double side = shorterSide(symbol);
     if (!(blurPixels > 0.0) || !(side > 0.0) || sizeIndex < 0 || sizeIndex >= kSymbolSizeCount) return 0;
     const SymbolSize& shape = kSymbolSizes[static_cast<std::size_t>(sizeIndex)];
     const int modules = shape.symbolSize;
-    const double alternation = clockAlternation(symbol, context, modules);
+    const double alternation = clockAlternation(symbol, picture, modules);
     if (alternation == 0.0) return 0;
     SamplingGrids* grids = samplingGridsOf(context);
     if (grids == nullptr) return 0;
@@ -406,10 +408,10 @@ int fitBlurredSymbol(SymbolResult& symbol, SearchContext& context, double blurPi
     const std::int64_t cells = static_cast<std::int64_t>(modules + gridMargin) * (modules + gridMargin);
     context.work.charge(cells + cells * kSweeps * (2 * blur.radius + 1) *
                                     (2 * blur.radius + 2) / 8);
-    const GridCorrection correction{fitClockSide(symbol, context, modules, true),
-                                    fitClockSide(symbol, context, modules, false)};
+    const GridCorrection correction{fitClockSide(symbol, picture, modules, true),
+                                    fitClockSide(symbol, picture, modules, false)};
     context.work.charge(2 * kPhasorSamplesPerModule * modules);
-    sampleCorrectedGrid(symbol, context, modules, correction, grids->rawGrid.data());
+    sampleCorrectedGrid(symbol, picture, modules, correction, grids->rawGrid.data());
     deblurModuleGrid(grids->rawGrid.data(), grids->binarisedGrid.data(), modules, shape.regionSize, moduleSigma,
                      symbol.polarity == 1);
     if (!acceptSymbolSize(symbol, context, modules - 2)) return 0;

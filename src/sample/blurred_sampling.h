@@ -18,14 +18,18 @@ namespace ternwick {
 inline constexpr int kBlurredSizeTries = 2;
 
 // The index of the square size a located candidate is read as: rank 0 the
-// one whose clocks show most clearly, rank 1 the next. blurPixels is the
-// Gaussian sigma of the picture's blur in pixels. -1 when there is none.
-int blurredSizeIndex(const SymbolResult& symbol, SearchContext& context, double blurPixels, int rank);
+// one whose clocks show most clearly, rank 1 the next. picture is the
+// blurred picture as loaded (the candidate may have been located on a
+// sharpened copy of it, in the same coordinates); blurPixels is the Gaussian
+// sigma of its blur in pixels. -1 when there is none.
+int blurredSizeIndex(const SymbolResult& symbol, SearchContext& context, const ImageBuffer& picture,
+                     double blurPixels, int rank);
 
 // Reads the candidate as a square of the size: 1 with the size accepted, the
 // buffers allocated and modules filled; 0 with nothing allocated. Sets the
 // polarity (+1: finder dark, -1: finder light).
-int fitBlurredSymbol(SymbolResult& symbol, SearchContext& context, double blurPixels, int sizeIndex);
+int fitBlurredSymbol(SymbolResult& symbol, SearchContext& context, const ImageBuffer& picture, double blurPixels,
+                     int sizeIndex);
 
 // Undoes a blur of sigma moduleSigma (in modules) on a grid of module-centre
 // greys (rawGrid's layout for a square symbol of size modules a side, -1 for
