@@ -147,15 +147,6 @@ struct SideLine {
     double at(double position) const { return offset + slope * position; }
 };
 
-// How far (in modules) the module centres lie from where the located square
-// puts them: along X as measured along the top clock, along Y as measured
-// along the right clock, each a straight line over its side. The offsets are
-// taken to hold across the whole square: a blurred finder is placed off by
-// about as much as the clock sides.
-struct GridCorrection {
-    SideLine top, right;
-};
-
 constexpr double kPi = 3.14159265358979;
 constexpr int kPhasorSamplesPerModule = 4;
 
@@ -217,31 +208,28 @@ SideLine fitClockSide(const SymbolResult& symbol, const ImageBuffer& picture, in
     return line;
 }
 
-// Samples the grey of every module centre of the grid, and its margin, at
-// the corrected places.
-void sampleCorrectedGrid(const SymbolResult& symbol, const ImageBuffer& picture, int size,
-                         const GridCorrection& c, float* rawGrid) {
-    const int half = gridMargin / 2;
-    const int columns = size + gridMargin;
-    const double width = static_cast<std::uint32_t>(picture.width);
-    const double height = static_cast<std::uint32_t>(picture.height);
-    for (int k = -half; k < size + half; ++k) {
-        for (int l = -half; l < size + half; ++l) {
-            const double u = l + 0.5;
-            const double v = k + 0.5;
-            const double du = c.top.at(u);
-            const double dv = c.right.at(v);
-            const Vector2 square{static_cast<float>(100.0 * (u + du) / size), static_cast<float>(100.0 * (v + dv) / size)};
-            Vector2 p;
-            transformPoint(symbol.inverseTransform, square, p);
-            float& cell = rawGrid[static_cast<std::size_t>(k + half) * columns + (l + half)];
-            if (p.x < 0.0 || p.y < 0.0 || p.x > width || p.y > height) {
-                cell = -1.0f;
-            } else {
-                sampleBilinear(picture, cell, p.x, p.y);
-            }
-        }
-    }
+// Moves the candidate's square onto the clocks: module u along X lies at
+// u + top.at(u) of the located square, as the top clock shows, and module v
+// along Y at v + right.at(v), as the right clock shows. Both offsets are held
+// across the whole square: a blurred finder is placed off by about as much as
+// the clock sides. The two are a scaling and a shift of the square, put in
+// front of its transform.
+void moveSquareToClocks(SymbolResult& symbol, int size, const SideLine& top, const SideLine& right) {
+    const double scaleX = 1.0 + top.slope;
+    const double scaleY = 1.0 + right.slope;
+    if (!(scaleX > 0.5) || !(scaleY > 0.5)) return;
+    const double shiftX = 100.0 * top.offset / size;
+    const double shiftY = 100.0 * right.offset / size;
+    const Matrix3 toLocated{{{static_cast<float>(scaleX), 0.0f, 0.0f},
+                             {0.0f, static_cast<float>(scaleY), 0.0f},
+                             {static_cast<float>(shiftX), static_cast<float>(shiftY), 1.0f}}};
+    const Matrix3 fromLocated{{{static_cast<float>(1.0 / scaleX), 0.0f, 0.0f},
+                               {0.0f, static_cast<float>(1.0 / scaleY), 0.0f},
+                               {static_cast<float>(-shiftX / scaleX), static_cast<float>(-shiftY / scaleY), 1.0f}}};
+    const Matrix3 inverse = symbol.inverseTransform;
+    matrixMultiply(toLocated, inverse, symbol.inverseTransform);
+    const Matrix3 forward = symbol.forwardTransform;
+    matrixMultiply(forward, fromLocated, symbol.forwardTransform);
 }
 
 double pointDistance(const Vector2& a, const Vector2& b) {
@@ -406,12 +394,14 @@ int fitBlurredSymbol(SymbolResult& symbol, SearchContext& context, const ImageBu
     const double moduleSigma = blurPixels * kBlurAllowance * modules / side;
     const ModuleBlur blur = moduleBlur(moduleSigma);
     const std::int64_t cells = static_cast<std::int64_t>(modules + gridMargin) * (modules + gridMargin);
-    context.work.charge(cells + cells * kSweeps * (2 * blur.radius + 1) *
-                                    (2 * blur.radius + 2) / 8);
-    const GridCorrection correction{fitClockSide(symbol, picture, modules, true),
-                                    fitClockSide(symbol, picture, modules, false)};
+    const std::int64_t taps = (2 * blur.radius + 1) * (2 * blur.radius + 1);
+    context.work.charge(cells + cells * kSweeps * taps / 8);  // samples, then the sweeps
+    const SideLine top = fitClockSide(symbol, picture, modules, true);
+    const SideLine right = fitClockSide(symbol, picture, modules, false);
     context.work.charge(2 * kPhasorSamplesPerModule * modules);
-    sampleCorrectedGrid(symbol, picture, modules, correction, grids->rawGrid.data());
+    moveSquareToClocks(symbol, modules, top, right);
+    sampleGrid(symbol, picture, grids->rawGrid.data(), GridPart::BorderBand);
+    sampleGrid(symbol, picture, grids->rawGrid.data(), GridPart::Interior);
     deblurModuleGrid(grids->rawGrid.data(), grids->binarisedGrid.data(), modules, shape.regionSize, moduleSigma,
                      symbol.polarity == 1);
     if (!acceptSymbolSize(symbol, context, modules - 2)) return 0;

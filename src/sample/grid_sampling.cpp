@@ -42,12 +42,12 @@ SamplingGrids* samplingGridsOf(SearchContext& context) {
     return context.grids.get();
 }
 
-void sampleGrid(const SymbolResult& symbol, const SearchContext& context, float* rawGrid, GridPart part) {
+void sampleGrid(const SymbolResult& symbol, const ImageBuffer& picture, float* rawGrid, GridPart part) {
     const int Sy = symbol.mappingRows + 2;
     const int Sx = symbol.mappingCols + 2;
     const int columns = gridColumns(symbol);
-    const double width = static_cast<std::uint32_t>(context.image.width);
-    const double height = static_cast<std::uint32_t>(context.image.height);
+    const double width = static_cast<std::uint32_t>(picture.width);
+    const double height = static_cast<std::uint32_t>(picture.height);
     for (int k = -kHalfMargin; k < Sy + kHalfMargin; ++k) {
         for (int l = -kHalfMargin; l < Sx + kHalfMargin; ++l) {
             const bool band = k <= 2 || l <= 2 || k >= Sy - 3 || l >= Sx - 3;
@@ -60,7 +60,7 @@ void sampleGrid(const SymbolResult& symbol, const SearchContext& context, float*
             if (p.x < 0.0 || p.y < 0.0 || p.x > width || p.y > height) {
                 cell = -1.0f;
             } else {
-                sampleBilinear(context.image, cell, p.x, p.y);
+                sampleBilinear(picture, cell, p.x, p.y);
             }
         }
     }
@@ -177,7 +177,7 @@ int thresholdedRingPasses(SymbolResult& symbol, SearchContext& context, Sampling
     symbol.mappingRows = Sy - 2;
     symbol.mappingCols = Sx - 2;
     context.work.charge(bandCellCount(Sy, Sx) + 2 * 2 * ((Sy - 1) + (Sx - 1)));  // band samples, ring thresholds
-    sampleGrid(symbol, context, grids.rawGrid.data(), GridPart::BorderBand);
+    sampleGrid(symbol, context.image, grids.rawGrid.data(), GridPart::BorderBand);
     localThreshold(grids.rawGrid.data(), grids.binarisedGrid.data(), Sy + gridMargin, Sx + gridMargin, gridMargin,
                    gridMargin, LocalThresholdRing);
     BorderCheckRecord check;
@@ -193,7 +193,7 @@ void thresholdInterior(SymbolResult& symbol, SearchContext& context, SamplingGri
     const std::int64_t interiorCells =
         static_cast<std::int64_t>(rows) * columns - bandCellCount(symbol.mappingRows + 2, symbol.mappingCols + 2);
     context.work.charge(3 * interiorCells);  // samples and thresholds of the inside
-    sampleGrid(symbol, context, grids.rawGrid.data(), GridPart::Interior);
+    sampleGrid(symbol, context.image, grids.rawGrid.data(), GridPart::Interior);
     localThreshold(grids.rawGrid.data(), grids.binarisedGrid.data(), rows, columns, gridMargin, gridMargin,
                    LocalThresholdInside);
 }
