@@ -39,8 +39,8 @@ constexpr double kSharpeningAmount = 2.0;
 // for symbols read by undoing the blur on their module grids.
 constexpr double kLeastDeblurredBlur = 1.5;
 // The work reading blurred symbols may spend beyond the other copies' allowance.
-constexpr std::int64_t kBlurredWorkPerPixel = 16;
-constexpr std::int64_t kBlurredWorkCeiling = 16000000;
+constexpr std::int64_t kBlurredWorkPerPixel = 12;
+constexpr std::int64_t kBlurredWorkCeiling = 6000000;
 
 // True when most pixels along the picture's four edges are dark: the solid
 // sides of a dark finder lying on the edges make it so.
@@ -247,8 +247,8 @@ void searchFurther(DecodeContext& context, ScanLineAttempts& attempts) {
         if (copies[i].blurredReading > 0.0) {
             // Reading blurred symbols has an allowance of its own beyond what the other copies spent.
             const std::int64_t pixels = static_cast<std::int64_t>(context.image.width) * context.image.height;
-            context.work.limit = std::max(context.work.limit,
-                                          context.work.spent + std::min(kBlurredWorkPerPixel * pixels, kBlurredWorkCeiling));
+            const std::int64_t allowance = std::min(kBlurredWorkPerPixel * pixels, kBlurredWorkCeiling);
+            context.work.limit = std::max(context.work.limit, context.work.spent + allowance);
         }
         if (context.work.exhausted()) continue;
         ImageBuffer copy;

@@ -295,7 +295,9 @@ void deblurModuleGrid(const float* source, float* target, int size, int regionSi
         double sum = 0.0;
         for (int a = -r; a <= r; ++a) {
             double row = 0.0;
-            for (int b = -r; b <= r; ++b) row += blur.weight[static_cast<std::size_t>(std::abs(b))] * at(gk + a, gl + b);
+            for (int b = -r; b <= r; ++b) {
+                row += blur.weight[static_cast<std::size_t>(std::abs(b))] * at(gk + a, gl + b);
+            }
             sum += blur.weight[static_cast<std::size_t>(std::abs(a))] * row;
         }
         return sum;
