@@ -207,7 +207,7 @@ bool readBefore(DecodeContext& context, const Candidate& candidate, int sizeInde
 }
 
 // A located candidate read as a heavily blurred square: the sizes whose
-// clocks alternate most strongly, in turn, each deblurred on its module grid,
+// clocks show most clearly, in turn, each deblurred on its module grid,
 // placed and corrected, until one corrects. False with the buffers released
 // when none does.
 bool readBlurred(SymbolResult& candidate, DecodeContext& context, std::vector<std::uint8_t>& placed,
