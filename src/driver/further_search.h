@@ -4,7 +4,9 @@
 // a module. Each pass searches a framed copy of the picture: a border that
 // stands for the light (or, for light-on-dark symbols, the dark) outside, and,
 // for small pictures, every pixel drawn as a square of pixels; a blurred
-// picture is first searched sharpened. A symbol they
+// picture is first searched sharpened, and last searched sharpened once more
+// with the symbols found read from the picture itself by undoing the blur on
+// their module grids. A symbol they
 // find is reported in the coordinates of the picture as loaded, with pass 3.
 // All of them together spend one pass's allowance of work.
 #pragma once
