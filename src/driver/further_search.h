@@ -8,7 +8,8 @@
 // with the symbols found read from the picture itself by undoing the blur on
 // their module grids. A symbol they
 // find is reported in the coordinates of the picture as loaded, with pass 3.
-// All of them together spend one pass's allowance of work.
+// All of them together spend one pass's allowance of work; the blurred
+// reading has a small allowance of its own on top.
 #pragma once
 
 #include "driver/decode_context.h"
