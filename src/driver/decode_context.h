@@ -47,6 +47,13 @@ public:
 
 struct DecodeTrace;
 
+// A square read as blurred: its size and the picture points of its corners
+// (symbol square (0, 0), (100, 0), (0, 100), (100, 100)).
+struct BlurredRead {
+    int sizeIndex = -1;
+    Vector2 corners[4];
+};
+
 struct DecodeContext : SearchContext {
     std::int32_t flags = 0;        // DecodeFlag bits
     std::int32_t symbolCount = 0;
@@ -65,6 +72,13 @@ struct DecodeContext : SearchContext {
 
     ScanLineAttempts* attempts = nullptr;  // null: the decoder's own
     DecodeTrace* trace = nullptr;          // filled only when asked for
+    // Above 0 while a further pass reads heavily blurred symbols: the blur's
+    // Gaussian sigma in pixels, with which the module grid is deblurred.
+    double blurredReading = 0.0;
+    // The picture those symbols' grids are sampled from, when the picture
+    // searched is a sharpened copy of it (null: the picture searched).
+    const ImageBuffer* blurredPicture = nullptr;
+    std::vector<BlurredRead> blurredReads;  // the squares read so far in that pass
 };
 
 // Frees the buffers of the first symbolCount symbols, zero-fills those records,

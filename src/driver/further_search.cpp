@@ -35,6 +35,15 @@ constexpr double kLeastSharpenedBlur = 1.0;
 constexpr double kMostSharpenedBlur = 8.0;
 constexpr double kSharpeningAmount = 2.0;
 
+// Pictures whose edges look blurred by at least this sigma are also searched
+// for symbols read by undoing the blur on their module grids.
+constexpr double kLeastDeblurredBlur = 1.5;
+// The work reading blurred symbols may spend beyond the other copies' allowance:
+// enough for most symbols, little enough that a blurred picture without one
+// takes at most about twice as long as before the further passes.
+constexpr std::int64_t kBlurredWorkPerPixel = 12;
+constexpr std::int64_t kBlurredWorkCeiling = 4000000;
+
 // True when most pixels along the picture's four edges are dark: the solid
 // sides of a dark finder lying on the edges make it so.
 bool edgesMostlyDark(const ImageBuffer& picture, std::uint8_t middle) {
@@ -159,14 +168,15 @@ int framedCopies(const ImageBuffer& picture, FramedCopy (&copies)[kMaxFramedCopi
     const std::uint8_t first = lightFirst ? light : dark;
     const std::uint8_t second = lightFirst ? dark : light;
     int count = 0;
-    if (pixels <= kSharpenedPixelLimit) {
-        const double sigma = estimateBlurSigma(picture);
-        if (sigma >= kLeastSharpenedBlur) {
-            copies[count++] = FramedCopy{border, first, 1, SearchPass::First, std::min(sigma, kMostSharpenedBlur)};
-        }
+    const double blur = pixels <= kSharpenedPixelLimit ? estimateBlurSigma(picture) : 0.0;
+    if (blur >= kLeastSharpenedBlur) {
+        copies[count++] = FramedCopy{border, first, 1, SearchPass::First, std::min(blur, kMostSharpenedBlur)};
     }
     copies[count++] = FramedCopy{border, first, magnification, SearchPass::First};
     copies[count++] = FramedCopy{border, second, magnification, SearchPass::First};
+    if (blur >= kLeastDeblurredBlur) {
+        copies[count++] = FramedCopy{0, first, 1, SearchPass::First, std::min(blur, kMostSharpenedBlur), blur};
+    }
     return count;
 }
 
@@ -226,20 +236,34 @@ void searchFurther(DecodeContext& context, ScanLineAttempts& attempts) {
 
     // One allowance for all copies, as large as the second pass's spending.
     const std::int64_t fullLimit = context.work.limit;
-    const FramedCopy& largest = copies[copyCount - 1];
-    const std::int64_t copyPixels = (context.image.width + 2 * static_cast<std::int64_t>(largest.border)) *
-                                    (context.image.height + 2 * static_cast<std::int64_t>(largest.border)) *
-                                    largest.magnification * largest.magnification;
+    std::int64_t copyPixels = 0;
+    for (int i = 0; i < copyCount; ++i) {
+        const std::int64_t border = copies[i].border;
+        copyPixels = std::max(copyPixels, (context.image.width + 2 * border) * (context.image.height + 2 * border) *
+                                              copies[i].magnification * copies[i].magnification);
+    }
     const std::int64_t floor = std::min({kFurtherWorkPerPixel * copyPixels, kFurtherWorkFloorCeiling, fullLimit});
     context.work.limit = std::clamp(context.work.spent, floor, fullLimit);
     context.work.startPass();
-    for (int i = 0; i < copyCount && context.symbolCount == 0 && !context.work.exhausted(); ++i) {
+    ImageBuffer sharpened;
+    double sharpenedSigma = 0.0;
+    for (int i = 0; i < copyCount && context.symbolCount == 0; ++i) {
+        if (copies[i].blurredReading > 0.0) {
+            // Reading blurred symbols has an allowance of its own beyond what the other copies spent.
+            const std::int64_t pixels = static_cast<std::int64_t>(context.image.width) * context.image.height;
+            const std::int64_t allowance = std::min(kBlurredWorkPerPixel * pixels, kBlurredWorkCeiling);
+            context.work.limit = std::max(context.work.limit, context.work.spent + allowance);
+        }
+        if (context.work.exhausted()) continue;
         ImageBuffer copy;
         if (copies[i].sharpenSigma > 0.0) {
-            ImageBuffer sharpened;
-            if (!unsharpMask(context.image, copies[i].sharpenSigma, kSharpeningAmount, sharpened)) continue;
-            const int taps = 2 * static_cast<int>(std::ceil(3.0 * copies[i].sharpenSigma)) + 1;
-            context.work.charge(static_cast<std::int64_t>(sharpened.width) * sharpened.height * taps / 8);
+            // The sharpened picture is made once for the copies that search it.
+            if (!sharpened.pixels || sharpenedSigma != copies[i].sharpenSigma) {
+                if (!unsharpMask(context.image, copies[i].sharpenSigma, kSharpeningAmount, sharpened)) continue;
+                sharpenedSigma = copies[i].sharpenSigma;
+                const int taps = 2 * static_cast<int>(std::ceil(3.0 * copies[i].sharpenSigma)) + 1;
+                context.work.charge(static_cast<std::int64_t>(sharpened.width) * sharpened.height * taps / 8);
+            }
             if (!makeFramedCopy(sharpened, copies[i], copy)) continue;
         } else if (!makeFramedCopy(context.image, copies[i], copy)) {
             continue;
@@ -247,7 +271,13 @@ void searchFurther(DecodeContext& context, ScanLineAttempts& attempts) {
         context.work.charge(copy.width / 4 * static_cast<std::int64_t>(copy.height));
         std::swap(context.image, copy);
         RejectedLines{}.restore(context);
+        context.blurredReading = copies[i].blurredReading;
+        context.blurredPicture = &copy;  // the picture as loaded, while the copy is searched
+        context.blurredReads.clear();
         scanCopy(context, attempts, copies[i].pass);
+        context.blurredReading = 0.0;
+        context.blurredPicture = nullptr;
+        context.blurredReads.clear();
         std::swap(context.image, copy);
         for (std::int32_t s = 0; s < context.symbolCount; ++s) {
             moveToPicture(context.symbols[s], copies[i], static_cast<int>(copies[i].pass));

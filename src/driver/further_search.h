@@ -4,9 +4,12 @@
 // a module. Each pass searches a framed copy of the picture: a border that
 // stands for the light (or, for light-on-dark symbols, the dark) outside, and,
 // for small pictures, every pixel drawn as a square of pixels; a blurred
-// picture is first searched sharpened. A symbol they
+// picture is first searched sharpened, and last searched sharpened once more
+// with the symbols found read from the picture itself by undoing the blur on
+// their module grids. A symbol they
 // find is reported in the coordinates of the picture as loaded, with pass 3.
-// All of them together spend one pass's allowance of work.
+// All of them together spend one pass's allowance of work; the blurred
+// reading has a small allowance of its own on top.
 #pragma once
 
 #include "driver/decode_context.h"
@@ -19,22 +22,28 @@ inline constexpr int kFurtherPass = 3;
 
 // How one framed copy is made and searched: the border's width in pixels of
 // the picture as loaded, its grey, how many pixels a side each pixel becomes,
-// the scan-line pass run over the copy, and the width in pixels of the
-// unsharp mask applied to the picture first (0: none).
+// the scan-line pass run over the copy, the width in pixels of the
+// unsharp mask applied to the picture first (0: none), and the width in
+// pixels of the blur undone on the module grids of the symbols found (0: the
+// symbols are read as in the first pass).
 struct FramedCopy {
     int border = 0;
     std::uint8_t outside = 255;
     int magnification = 1;
     SearchPass pass = SearchPass::First;
     double sharpenSigma = 0.0;
+    double blurredReading = 0.0;
 };
 
-inline constexpr int kMaxFramedCopies = 3;
+inline constexpr int kMaxFramedCopies = 4;
 
 // The framed copies searched for a picture, in their order: for a blurred
 // picture a sharpened copy first, then one with a border against the colour
 // the picture's edges mostly have, then one with the other border, at the
-// picture's own light and dark levels. Returns their count.
+// picture's own light and dark levels, and for a heavily blurred picture
+// last the sharpened picture without a border, the symbols found there read
+// from the picture as loaded by undoing the blur on their module grids.
+// Returns their count.
 int framedCopies(const ImageBuffer& picture, FramedCopy (&copies)[kMaxFramedCopies]);
 
 // Makes the framed copy of the picture (one grey byte a pixel, rows

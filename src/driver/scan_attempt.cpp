@@ -11,6 +11,7 @@
 #include "locate/finder.h"
 #include "locate/region_refine.h"
 #include "message/codeword_decoder.h"
+#include "sample/blurred_sampling.h"
 #include "sample/grid_sampling.h"
 #include "sample/placement.h"
 #include "sample/size_search.h"
@@ -183,6 +184,51 @@ bool correctsMirrored(SymbolResult& candidate, DecodeContext& context, std::vect
     return placeAndCorrect(candidate, context, placed);
 }
 
+// True when a square of the size lying where the candidate does, each corner
+// within a module, has been read as blurred before in this pass; else it is
+// remembered as read.
+bool readBefore(DecodeContext& context, const Candidate& candidate, int sizeIndex) {
+    BlurredRead read;
+    read.sizeIndex = sizeIndex;
+    const Vector2 square[4] = {{0.0f, 0.0f}, {100.0f, 0.0f}, {0.0f, 100.0f}, {100.0f, 100.0f}};
+    for (int c = 0; c < 4; ++c) transformPoint(candidate.inverseTransform, square[c], read.corners[c]);
+    const double module = std::hypot(read.corners[1].x - read.corners[0].x, read.corners[1].y - read.corners[0].y) /
+                          kSymbolSizes[static_cast<std::size_t>(sizeIndex)].symbolSize;
+    for (const BlurredRead& earlier : context.blurredReads) {
+        bool same = earlier.sizeIndex == sizeIndex;
+        for (int c = 0; c < 4 && same; ++c) {
+            same = std::hypot(earlier.corners[c].x - read.corners[c].x, earlier.corners[c].y - read.corners[c].y) <=
+                   module;
+        }
+        if (same) return true;
+    }
+    context.blurredReads.push_back(read);
+    return false;
+}
+
+// A located candidate read as a heavily blurred square: the sizes whose
+// clocks show most clearly, in turn, each deblurred on its module grid,
+// placed and corrected, until one corrects. False with the buffers released
+// when none does.
+bool readBlurred(SymbolResult& candidate, DecodeContext& context, std::vector<std::uint8_t>& placed,
+                 CandidateRecorder& recorder) {
+    const Candidate located = candidate;
+    const ImageBuffer& picture = context.blurredPicture != nullptr ? *context.blurredPicture : context.image;
+    for (int rank = 0; rank < kBlurredSizeTries && !context.work.exhausted(); ++rank) {
+        const int sizeIndex = blurredSizeIndex(candidate, context, picture, context.blurredReading, rank);
+        if (sizeIndex < 0) break;
+        if (readBefore(context, candidate, sizeIndex)) continue;
+        if (fitBlurredSymbol(candidate, context, picture, context.blurredReading, sizeIndex) == 1) {
+            recorder.sized(candidate);
+            if (placeAndCorrect(candidate, context, placed, &recorder)) return true;
+            if (correctsMirrored(candidate, context, placed)) return true;
+        }
+        releaseSymbolBuffers(candidate);
+        static_cast<Candidate&>(candidate) = located;
+    }
+    return false;
+}
+
 // The chain from the finder to the decoded message for one crossing. True
 // when the candidate decoded; its record then holds the symbol, and message
 // what the symbol says about its message. What the decoder has always read is
@@ -212,7 +258,12 @@ bool decodeCandidate(SymbolResult& candidate, MessageInfo& message, DecodeContex
         return false;
     };
 
-    if (!elongated && fitSymbolSize(candidate, context, recorder.size()) == 1) {
+    std::vector<std::uint8_t> placed;
+    bool consistent = false;
+    if (context.blurredReading > 0.0) {
+        if (elongated) return false;
+        consistent = readBlurred(candidate, context, placed, recorder);
+    } else if (!elongated && fitSymbolSize(candidate, context, recorder.size()) == 1) {
         recorder.sized(candidate);
         sampleModules(candidate, context);
         context.work.charge(candidate.moduleCount);
@@ -242,10 +293,10 @@ bool decodeCandidate(SymbolResult& candidate, MessageInfo& message, DecodeContex
         }
         recorder.sized(candidate);
     }
-
-    std::vector<std::uint8_t> placed;
-    bool consistent = placeAndCorrect(candidate, context, placed, &recorder);
-    if (!consistent) consistent = correctsMirrored(candidate, context, placed);
+    if (context.blurredReading <= 0.0) {
+        consistent = placeAndCorrect(candidate, context, placed, &recorder);
+        if (!consistent) consistent = correctsMirrored(candidate, context, placed);
+    }
     recorder.corrected(consistent);
     if (!consistent) {
         releaseSymbolBuffers(candidate);

@@ -29,9 +29,9 @@ std::int64_t bandCellCount(int Sy, int Sx) {
     return rows * columns - innerRows * innerColumns;
 }
 
-// The context's grids, allocated on first use; null (and the context told)
-// when memory is exhausted.
-SamplingGrids* gridsOf(SearchContext& context) {
+}  // namespace
+
+SamplingGrids* samplingGridsOf(SearchContext& context) {
     if (!context.grids) {
         context.grids.reset(new (std::nothrow) SamplingGrids);
         if (!context.grids) {
@@ -42,14 +42,12 @@ SamplingGrids* gridsOf(SearchContext& context) {
     return context.grids.get();
 }
 
-}  // namespace
-
-void sampleGrid(const SymbolResult& symbol, const SearchContext& context, float* rawGrid, GridPart part) {
+void sampleGrid(const SymbolResult& symbol, const ImageBuffer& picture, float* rawGrid, GridPart part) {
     const int Sy = symbol.mappingRows + 2;
     const int Sx = symbol.mappingCols + 2;
     const int columns = gridColumns(symbol);
-    const double width = static_cast<std::uint32_t>(context.image.width);
-    const double height = static_cast<std::uint32_t>(context.image.height);
+    const double width = static_cast<std::uint32_t>(picture.width);
+    const double height = static_cast<std::uint32_t>(picture.height);
     for (int k = -kHalfMargin; k < Sy + kHalfMargin; ++k) {
         for (int l = -kHalfMargin; l < Sx + kHalfMargin; ++l) {
             const bool band = k <= 2 || l <= 2 || k >= Sy - 3 || l >= Sx - 3;
@@ -62,7 +60,7 @@ void sampleGrid(const SymbolResult& symbol, const SearchContext& context, float*
             if (p.x < 0.0 || p.y < 0.0 || p.x > width || p.y > height) {
                 cell = -1.0f;
             } else {
-                sampleBilinear(context.image, cell, p.x, p.y);
+                sampleBilinear(picture, cell, p.x, p.y);
             }
         }
     }
@@ -155,8 +153,7 @@ int checkBorderPatternThresholded(SymbolResult& symbol, const float* binarisedGr
     return passed;
 }
 
-// Fills modules from the binarised grid, in the frame of the symbol square.
-static void gridToModules(SymbolResult& symbol, const float* binarisedGrid) {
+void gridToModules(SymbolResult& symbol, const float* binarisedGrid) {
     const SampledGrid grid = sampledGrid(symbol);
     const int interiorRows = grid.rows - 2;
     const int columns = grid.columns + gridMargin;
@@ -180,7 +177,7 @@ int thresholdedRingPasses(SymbolResult& symbol, SearchContext& context, Sampling
     symbol.mappingRows = Sy - 2;
     symbol.mappingCols = Sx - 2;
     context.work.charge(bandCellCount(Sy, Sx) + 2 * 2 * ((Sy - 1) + (Sx - 1)));  // band samples, ring thresholds
-    sampleGrid(symbol, context, grids.rawGrid.data(), GridPart::BorderBand);
+    sampleGrid(symbol, context.image, grids.rawGrid.data(), GridPart::BorderBand);
     localThreshold(grids.rawGrid.data(), grids.binarisedGrid.data(), Sy + gridMargin, Sx + gridMargin, gridMargin,
                    gridMargin, LocalThresholdRing);
     BorderCheckRecord check;
@@ -196,7 +193,7 @@ void thresholdInterior(SymbolResult& symbol, SearchContext& context, SamplingGri
     const std::int64_t interiorCells =
         static_cast<std::int64_t>(rows) * columns - bandCellCount(symbol.mappingRows + 2, symbol.mappingCols + 2);
     context.work.charge(3 * interiorCells);  // samples and thresholds of the inside
-    sampleGrid(symbol, context, grids.rawGrid.data(), GridPart::Interior);
+    sampleGrid(symbol, context.image, grids.rawGrid.data(), GridPart::Interior);
     localThreshold(grids.rawGrid.data(), grids.binarisedGrid.data(), rows, columns, gridMargin, gridMargin,
                    LocalThresholdInside);
 }
@@ -212,7 +209,7 @@ int fitSymbolSizeThresholded(SymbolResult& symbol, SearchContext& context, SizeS
         record->topPeriodLength = dTop;
     }
     if (e1 - 6 > 144) return 0;
-    SamplingGrids* gridsHeld = gridsOf(context);
+    SamplingGrids* gridsHeld = samplingGridsOf(context);
     if (gridsHeld == nullptr) return 0;
     SamplingGrids& grids = *gridsHeld;
     int accepted = 0;
@@ -237,7 +234,7 @@ int fitRectangularSizeThresholded(SymbolResult& symbol, SearchContext& context, 
     int e1 = 0;
     int e2 = 0;
     if (!estimateBothSides(symbol, e1, e2)) return 0;
-    SamplingGrids* gridsHeld = gridsOf(context);
+    SamplingGrids* gridsHeld = samplingGridsOf(context);
     if (gridsHeld == nullptr) return 0;
     SamplingGrids& grids = *gridsHeld;
     // The passing rectangle with the fewest mismatches, as in the plain search.

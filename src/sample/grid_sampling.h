@@ -26,14 +26,22 @@ int fitSymbolSizeThresholded(SymbolResult& symbol, SearchContext& context, SizeS
 int fitRectangularSizeThresholded(SymbolResult& symbol, SearchContext& context, SizeSearchRecord* record = nullptr);
 
 // Fills the chosen cells of rawGrid (mappingRows + 2 + gridMargin rows of
-// mappingCols + 2 + gridMargin cells) with grey values of module centres, -1
-// outside the picture.
-void sampleGrid(const SymbolResult& symbol, const SearchContext& context, float* rawGrid, GridPart part);
+// mappingCols + 2 + gridMargin cells) with grey values of module centres in
+// the picture, -1 outside it.
+void sampleGrid(const SymbolResult& symbol, const ImageBuffer& picture, float* rawGrid, GridPart part);
 
 // Binarises the cells of the ring (mode 1) or of the inside (mode 2) against
 // the mean of the two classes of their window: 0 darker, 255 not, -1 outside.
 void localThreshold(const float* source, float* target, int rows, int columns, int windowRows, int windowColumns,
                     int mode);
+
+// The context's grids, allocated on first use; null (and the context told)
+// when memory is exhausted.
+SamplingGrids* samplingGridsOf(SearchContext& context);
+
+// Fills modules from a binarised grid (0 darker, 255 not, -1 outside), in
+// the frame of the symbol square, by the symbol's polarity.
+void gridToModules(SymbolResult& symbol, const float* binarisedGrid);
 
 // Sets the polarity from the finder's solid column, then checks the ring.
 int checkBorderPatternThresholded(SymbolResult& symbol, const float* binarisedGrid,

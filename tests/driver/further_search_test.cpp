@@ -1,5 +1,5 @@
 // The further passes: pictures today's two passes cannot read (no quiet zone,
-// the finder on the picture's edge, one or two pixels a module) decode in
+// the finder on the picture's edge, one or two pixels a module, heavy blur) decode in
 // pass 3 with their corners where they were drawn, and pictures the first two
 // passes read keep their pass.
 #include <gtest/gtest.h>
@@ -60,6 +60,10 @@ TEST(FurtherSearch, PicturesTheFirstPassesMissDecodeInPassThreeWhereTheyWereDraw
         {"crisp, 1 px a module", 20, 1, 2, 270, false, true, kFurtherPass},
         {"crisp, 1 px a module, large", 64, 1, 2, 0, true, true, kFurtherPass},
         {"blurred by half a module", 24, 4, 2, 12.5, false, false, kFurtherPass, 0.5},
+        // Read by undoing the blur on the module grid.
+        {"blurred by three quarters of a module", 24, 4, 2, 12.5, false, false, kFurtherPass, 0.75},
+        {"blurred by three quarters, light on dark", 32, 8, 2, 102.5, true, false, kFurtherPass, 0.75},
+        {"blurred by three quarters, four regions", 36, 4, 2, 192.5, false, false, kFurtherPass, 0.75},
         // Read today: they keep the pass they had.
         {"clean", 24, 4, 3, 15, false, false, 1},
         {"light on dark", 16, 5, 2, 0, true, false, 1},

@@ -214,7 +214,7 @@ TEST(ThresholdedBorder, PolarityFromTheSolidColumnAndSkippedOutsideCells) {
     SymbolResult& symbol = known->symbol;
     SamplingGrids grids;
     const int side = 16 + gridMargin;
-    sampleGrid(symbol, known->context, grids.rawGrid.data(), GridPart::BorderBand);
+    sampleGrid(symbol, known->context.image, grids.rawGrid.data(), GridPart::BorderBand);
     localThreshold(grids.rawGrid.data(), grids.binarisedGrid.data(), side, side, gridMargin, gridMargin,
                    LocalThresholdRing);
     ASSERT_EQ(checkBorderPatternThresholded(symbol, grids.binarisedGrid.data()), 1);
