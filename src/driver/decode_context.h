@@ -60,6 +60,11 @@ struct DecodeContext : SearchContext {
     std::int32_t rejectedColumns[kRejectedLineCapacity] = {};
     std::int32_t rejectedColumnCount = 0;
 
+    // When above 0, a line's crossings are followed only within this many
+    // pixels of either of its ends (the further passes' framed copies, whose
+    // inside the first passes have searched already).
+    std::int32_t crossingBand = 0;
+
     ScanLineAttempts* attempts = nullptr;  // null: the decoder's own
     DecodeTrace* trace = nullptr;          // filled only when asked for
 };

@@ -27,6 +27,9 @@ struct FramedCopy {
     int magnification = 1;
     SearchPass pass = SearchPass::First;
     double sharpenSigma = 0.0;
+    // Only crossings near the frame are followed: the copy is the picture as
+    // the first passes searched it, framed.
+    bool nearFrameOnly = false;
 };
 
 inline constexpr int kMaxFramedCopies = 3;
@@ -47,8 +50,9 @@ bool makeFramedCopy(const ImageBuffer& picture, const FramedCopy& copy, ImageBuf
 void moveToPicture(SymbolResult& symbol, const FramedCopy& copy, int foundInPass);
 
 // Runs the further passes when context.symbols is empty; the context's
-// picture must be the picture as loaded. The picture, the rejected lines and
-// the trace's candidate stay as the earlier passes left them.
-void searchFurther(DecodeContext& context, ScanLineAttempts& attempts);
+// picture must be the picture as loaded, earlierWork what the first two
+// passes spent together. The picture, the rejected lines and the trace's
+// candidate stay as the earlier passes left them.
+void searchFurther(DecodeContext& context, ScanLineAttempts& attempts, std::int64_t earlierWork);
 
 }  // namespace ternwick

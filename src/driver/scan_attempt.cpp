@@ -262,6 +262,14 @@ bool decodeCandidate(SymbolResult& candidate, MessageInfo& message, DecodeContex
     return true;
 }
 
+// True when the context follows only crossings near the line's ends and the
+// cursor's crossing is not one of them.
+bool outsideCrossingBand(const DecodeContext& context, const CrossingCursor& cursor) {
+    if (context.crossingBand <= 0) return false;
+    const std::int32_t extent = extentAlong(context.image, cursor.direction);
+    return cursor.current >= context.crossingBand && cursor.current < extent - context.crossingBand;
+}
+
 // True when the search of this decode is over: the first symbol is in and the
 // decode stops there, the decode holds as many symbols as it may, the pass has spent its
 // work, or memory ran out.
@@ -332,7 +340,8 @@ int attempt(DecodeContext& context, int direction, int lineIndex, SearchPass pas
             while (crossing != ScanStatusNothingMore) {
                 // A pass that has spent its work passes over the remaining crossings.
                 if (searchOver(context)) return context.symbolCount;
-                if (allSymbols && insideDecodedSymbol(context, crossingPoint(cursor))) {
+                if (outsideCrossingBand(context, cursor) ||
+                    (allSymbols && insideDecodedSymbol(context, crossingPoint(cursor)))) {
                     crossing = nextCrossing(cursor, image, line.stats);
                     continue;
                 }
