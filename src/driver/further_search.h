@@ -9,6 +9,8 @@
 // All of them together spend one pass's allowance of work.
 #pragma once
 
+#include <cstdint>
+
 #include "driver/decode_context.h"
 #include "driver/scan_attempt.h"
 
@@ -35,10 +37,14 @@ struct FramedCopy {
 inline constexpr int kMaxFramedCopies = 3;
 
 // The framed copies searched for a picture, in their order: for a blurred
-// picture a sharpened copy first, then one with a border against the colour
-// the picture's edges mostly have, then one with the other border, at the
-// picture's own light and dark levels. Returns their count.
-int framedCopies(const ImageBuffer& picture, FramedCopy (&copies)[kMaxFramedCopies]);
+// picture a sharpened copy first (when the allowance of work could pay for
+// it), then one with a border against the colour the picture's edges mostly
+// have, then one with the other border, at the picture's own light and dark
+// levels. Small pictures with runs of one or two pixels are magnified;
+// unmagnified pictures that are neither blurred nor show detail at their
+// edges get no framed copies. Returns their count.
+int framedCopies(const ImageBuffer& picture, FramedCopy (&copies)[kMaxFramedCopies],
+                 std::int64_t allowance = INT64_MAX);
 
 // Makes the framed copy of the picture (three equal grey bytes a pixel, rows
 // bottom-up), leaving out the sharpening. False when the copy's size cannot
