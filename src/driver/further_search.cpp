@@ -379,20 +379,32 @@ void searchFurther(DecodeContext& context, ScanLineAttempts& attempts, std::int6
     const std::int64_t pixels = static_cast<std::int64_t>(context.image.width) * context.image.height;
     const std::int64_t floor = std::min(kFurtherWorkFloorCeiling, kFurtherWorkPerPixel * pixels);
     const std::int64_t allowance = std::min(fullLimit, std::max(floor, earlierWork + uncountedWork(context.image)));
+    context.work.limit = allowance;
+    context.work.startPass();
     FramedCopy copies[kMaxFramedCopies];
     const int copyCount = framedCopies(context.image, copies, allowance);
-    if (copyCount == 0) return;
 
     // The earlier passes' record stays as they left it.
     DecodeTrace* const trace = context.trace;
     context.trace = nullptr;
     const RejectedLines earlier(context);
     RejectedLines{}.restore(context);
-    context.work.limit = allowance;
-    context.work.startPass();
-    // A sharpened copy is searched alone, then the framed ones line by line in turn.
+    // First-pass candidates located but not sized are sized from their border
+    // on the picture as loaded, after a sharpened copy and before the framed ones.
+    bool unsizedRead = false;
+    const auto readUnsized = [&] {
+        if (unsizedRead) return;
+        unsizedRead = true;
+        for (const Candidate& located : context.unsized) {
+            if (context.work.exhausted() || context.outOfMemory) return;
+            if (readUnsizedCandidate(context, located, kFurtherPass)) return;
+        }
+    };
     int next = 0;
-    while (next < copyCount && context.symbolCount == 0 && !context.work.exhausted()) {
+    while (context.symbolCount == 0 && !context.work.exhausted() && !context.outOfMemory) {
+        if (next == copyCount || copies[next].sharpenSigma == 0.0) readUnsized();
+        if (next == copyCount || context.symbolCount != 0) break;
+        // A sharpened copy is searched alone, the framed ones line by line in turn.
         const int first = next;
         next = copies[first].sharpenSigma > 0.0 ? first + 1 : copyCount;
         ImageBuffer images[kMaxFramedCopies];

@@ -92,7 +92,10 @@ Failure searchPicture(DecodeContext& context) {
     DecoderAttempts decoderAttempts;
     ScanLineAttempts& attempts = context.attempts != nullptr ? *context.attempts : decoderAttempts;
 
+    context.unsized.clear();
+    context.keepUnsized = true;
     runSchedule(context, attempts, SearchPass::First, columnStep, rowStep);
+    context.keepUnsized = false;
     std::int64_t earlierWork = context.work.spent;
 
     // The second pass works on the picture as loaded, at twice the sampling resolution.

@@ -49,6 +49,7 @@ struct Case {
     bool crisp;      // one sample a pixel, module edges on pixel edges
     int pass;        // the pass expected to read it
     double blur = 0.0;  // Gaussian sigma in modules
+    double keystone = 0.0;  // the far side shorter by this share, along y
 };
 
 TEST(FurtherSearch, PicturesTheFirstPassesMissDecodeInPassThreeWhereTheyWereDrawn) {
@@ -60,6 +61,8 @@ TEST(FurtherSearch, PicturesTheFirstPassesMissDecodeInPassThreeWhereTheyWereDraw
         {"crisp, 1 px a module", 20, 1, 2, 270, false, true, kFurtherPass},
         {"crisp, 1 px a module, large", 64, 1, 2, 0, true, true, kFurtherPass},
         {"blurred by half a module", 24, 4, 2, 12.5, false, false, kFurtherPass, 0.5},
+        // Clock periods misread: sized from the border alone.
+        {"keystone 20 %, several regions", 144, 4, 3, 30, true, false, kFurtherPass, 0.0, 0.2},
         // Read today: they keep the pass they had.
         {"clean", 24, 4, 3, 15, false, false, 1},
         {"light on dark", 16, 5, 2, 0, true, false, 1},
@@ -71,6 +74,7 @@ TEST(FurtherSearch, PicturesTheFirstPassesMissDecodeInPassThreeWhereTheyWereDraw
         options.rotationDegrees = c.degrees;
         options.lightOnDark = c.lightOnDark;
         options.blurSigma = c.blur * c.module;
+        options.perspective[1] = c.keystone / (c.size * c.module);
         if (c.crisp) {
             options.supersampling = 1;
             options.width = options.height = static_cast<int>((c.size + 2 * c.quietZone) * c.module);
