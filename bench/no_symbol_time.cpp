@@ -6,9 +6,9 @@
 //
 //   no_symbol_time [NAME-PART]
 //
-// Against another build of the library (a worktree of an earlier commit):
-//   g++ -std=c++20 -O2 bench/no_symbol_time.cpp -I OTHER/include \
-//       OTHER/build/src/libternwick.a -lpng -lturbojpeg -lz -o no_symbol_time_other
+// Against another build of the library (a worktree of an earlier commit),
+// in one line: g++ -std=c++20 -O2 bench/no_symbol_time.cpp -I OTHER/include
+// OTHER/build/src/libternwick.a -lpng -lturbojpeg -lz -o no_symbol_time_other
 #include <ternwick/ternwick.h>
 #include <algorithm>
 #include <cmath>
