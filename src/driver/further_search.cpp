@@ -41,11 +41,12 @@ constexpr int kFrameBand = 2;
 constexpr int kLeastEdgeSwings = 2;
 constexpr std::int32_t kEdgeDepth = 24;
 
-// Where copies are searched, their allowance is at least this much for each
-// pixel of the picture, up to the ceiling: enough for a small symbol whose
+// For pictures up to kFloorPixelLimit pixels, the allowance is at least this
+// much for each pixel, up to the ceiling: enough for a small symbol whose
 // first two passes spent little.
 constexpr std::int64_t kFurtherWorkPerPixel = 64;
 constexpr std::int64_t kFurtherWorkFloorCeiling = 80000;
+constexpr std::int64_t kFloorPixelLimit = 128 * 128;
 
 // A picture is searched magnified only when its lines show runs of one or two
 // pixels between steep steps of opposite sign (modules of one or two pixels):
@@ -377,7 +378,8 @@ void searchFurther(DecodeContext& context, ScanLineAttempts& attempts, std::int6
     // at least the floor.
     const std::int64_t fullLimit = context.work.limit;
     const std::int64_t pixels = static_cast<std::int64_t>(context.image.width) * context.image.height;
-    const std::int64_t floor = std::min(kFurtherWorkFloorCeiling, kFurtherWorkPerPixel * pixels);
+    const std::int64_t floor =
+        pixels <= kFloorPixelLimit ? std::min(kFurtherWorkFloorCeiling, kFurtherWorkPerPixel * pixels) : 0;
     const std::int64_t allowance = std::min(fullLimit, std::max(floor, earlierWork + uncountedWork(context.image)));
     context.work.limit = allowance;
     context.work.startPass();
