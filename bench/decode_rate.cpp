@@ -3,7 +3,9 @@
 // alternating. Prints the share decoded per group and the decode time of the
 // square pictures, then the same shares for the hard groups: quiet zones of 0
 // and 1 module, heavy blur, strong keystone, crisp pictures of 1 and 2 pixels
-// a module, and pictures thresholded to black and white. Where the tree has
+// a module, pictures thresholded to black and white, and look-alikes of
+// photographs (tilted labels on a gentle cylinder, uneven light, a JPEG round
+// trip; large symbols at an angle; labels cut tight). Where the tree has
 // them, also rectangular and DMRE symbols (the zint dumps), mirrored squares
 // and pictures of several symbols.
 //
