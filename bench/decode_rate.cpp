@@ -3,7 +3,9 @@
 // alternating. Prints the share decoded per group and the decode time of the
 // square pictures, then the same shares for the hard groups: quiet zones of 0
 // and 1 module, heavy blur, strong keystone, crisp pictures of 1 and 2 pixels
-// a module, and pictures thresholded to black and white. Where the tree has
+// a module, pictures thresholded to black and white, and look-alikes of
+// photographs (tilted labels on a gentle cylinder, uneven light, a JPEG round
+// trip; large symbols at an angle; labels cut tight). Where the tree has
 // them, also rectangular and DMRE symbols (the zint dumps), mirrored squares
 // and pictures of several symbols.
 //
@@ -22,6 +24,7 @@
 // (for timing the command).
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,6 +32,8 @@
 #include <map>
 #include <string>
 #include <vector>
+
+#include <turbojpeg.h>
 
 #include "driver/decode_driver.h"
 #include "core/diagnostics.h"
@@ -239,17 +244,72 @@ void binarise(ImageBuffer& image) {
     for (std::size_t i = 0; i < bytes; ++i) image.pixels[i] = image.pixels[i] >= 128 ? 255 : 0;
 }
 
+// A look-alike of a photograph of a printed label: the rendered picture
+// wrapped round a cylinder whose axis runs along y (radius in picture
+// widths), lit unevenly (a light spot, the far corner at shade of its light),
+// then written as a JPEG of the given quality and read back.
+struct PhotoLook {
+    double cylinderRadius = 0.0;  // 0: flat
+    double shade = 1.0;           // the light at the darkest corner, 1 for even light
+    int jpegQuality = 0;          // 0: no JPEG round trip
+};
+
+ImageBuffer photographed(const ImageBuffer& picture, const PhotoLook& look) {
+    const int width = picture.width;
+    const int height = picture.height;
+    const double cx = (width - 1) / 2.0;
+    const double radius = look.cylinderRadius * width;
+    const auto sample = [&](double x, int y) {
+        const double clamped = std::clamp(x, 0.0, width - 1.0);
+        const int x0 = static_cast<int>(clamped);
+        const int x1 = std::min(x0 + 1, width - 1);
+        const double f = clamped - x0;
+        return greyAt(picture, x0, y) * (1.0 - f) + greyAt(picture, x1, y) * f;
+    };
+    const double spotX = 0.3 * width;
+    const double spotY = 0.7 * height;
+    const double reach = std::hypot(width - spotX, spotY);
+    ImageBuffer out = testing::makeGreyImage(width, height, [&](int x, int y) {
+        // The label's arc length that shows at x, taken from the flat picture.
+        double source = x;
+        if (radius > 0.0) source = cx + radius * std::asin(std::clamp((x - cx) / radius, -1.0, 1.0));
+        const double light = 1.0 - (1.0 - look.shade) * std::hypot(x - spotX, y - spotY) / reach;
+        return static_cast<std::uint8_t>(std::clamp(std::lround(sample(source, y) * light), 0L, 255L));
+    });
+    if (look.jpegQuality <= 0) return out;
+    std::vector<std::uint8_t> grey(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) grey[static_cast<std::size_t>(y) * width + x] = greyAt(out, x, y);
+    }
+    tjhandle compressor = tjInitCompress();
+    unsigned char* jpeg = nullptr;
+    unsigned long jpegSize = 0;
+    const int packed = tjCompress2(compressor, grey.data(), width, width, height, TJPF_GRAY, &jpeg, &jpegSize,
+                                   TJSAMP_GRAY, look.jpegQuality, 0);
+    tjDestroy(compressor);
+    tjhandle decompressor = tjInitDecompress();
+    const int unpacked = packed == 0 ? tjDecompress2(decompressor, jpeg, jpegSize, grey.data(), width, width, height,
+                                                     TJPF_GRAY, 0)
+                                     : -1;
+    tjDestroy(decompressor);
+    tjFree(jpeg);
+    if (unpacked != 0) return out;
+    return testing::makeGreyImage(width, height,
+                                  [&](int x, int y) { return grey[static_cast<std::size_t>(y) * width + x]; });
+}
+
 // The hard groups. Each picture alternates the polarity; sizes and module
 // sizes are those where the group's difficulty is real.
 void runHardGroups() {
     std::map<std::string, Tally> groups;
     unsigned seed = 1000;
     auto tally = [&](const std::string& group, const std::string& text, int size, testing::RenderOptions options,
-                     bool threshold) {
+                     bool threshold, const PhotoLook* look = nullptr) {
         ++seed;
         options.seed = seed;
         options.lightOnDark = seed % 2 == 0;
         ImageBuffer picture = testing::renderText(text, size, options).image;
+        if (look != nullptr) picture = photographed(picture, *look);
         if (threshold) binarise(picture);
         Tally& t = groups[group];
         ++t.tried;
@@ -322,6 +382,34 @@ void runHardGroups() {
             }
         }
         std::fprintf(stderr, "hard %dx%d done\n", size, size);
+    }
+    // Photograph look-alikes: a label at a slant, tilted (a projective map),
+    // on a gentle cylinder, lit unevenly, with little contrast, slightly soft
+    // and noisy, saved as a JPEG; large symbols of several regions at an
+    // angle; labels cut tight round the symbol; and all of it thresholded.
+    for (const int size : {16, 24, 32, 48, 64, 96, 144}) {
+        for (int k = 0; k < 4; ++k) {
+            const std::string text = testing::sampleText(size, seed + 11);
+            testing::RenderOptions options;
+            options.supersampling = 3;
+            options.moduleSize = size >= 64 ? 3.0 : 5.0;
+            options.quietZone = 2.0;
+            options.rotationDegrees = 20.0 + 90.0 * k + 7.0 * (size % 5);
+            const double tilt = (0.06 + 0.02 * k) / (size * options.moduleSize);
+            options.perspective[0] = k % 2 == 0 ? tilt : 0.3 * tilt;
+            options.perspective[1] = k % 2 == 0 ? 0.3 * tilt : tilt;
+            options.darkLevel = 50;
+            options.lightLevel = 200;
+            options.blurSigma = 0.3 * options.moduleSize;
+            options.noiseSigma = 5.0;
+            const PhotoLook look{1.2, 0.6, 75};
+            tally(size >= 64 ? "photo: large, slanted" : "photo: label", text, size, options, false, &look);
+            // Cut tight: half a module of margin, the label's edge the picture's.
+            options.quietZone = 0.5;
+            tally("photo: cut tight", text, size, options, false, &look);
+            options.quietZone = 2.0;
+            tally("photo: thresholded", text, size, options, true, &look);
+        }
     }
     printTable("hard group", groups);
 }

@@ -17,6 +17,7 @@ namespace ternwick {
 // Symbol records a context holds unless its symbolLimit says otherwise.
 inline constexpr int kMaxSymbols = 16;
 inline constexpr int kRejectedLineCapacity = 1024;
+inline constexpr std::size_t kMaxUnsized = 8;
 
 // Bits of DecodeContext::flags.
 enum DecodeFlag : std::int32_t {
@@ -69,6 +70,17 @@ struct DecodeContext : SearchContext {
 
     // The pixels of the previous picture, which the next one loads into when they are large enough.
     ImageBuffer sparePixels;
+
+    // When above 0, a line's crossings are followed only within this many
+    // pixels of either of its ends (the further passes' framed copies, whose
+    // inside the first passes have searched already).
+    std::int32_t crossingBand = 0;
+    // First-pass candidates whose finder and both sides were found but whose
+    // size was not, kept (when keepUnsized is set: the kMaxUnsized distinct
+    // ones with the longest finder legs, longest first) for the further
+    // passes to size another way.
+    bool keepUnsized = false;
+    std::vector<Candidate> unsized;
 
     ScanLineAttempts* attempts = nullptr;  // null: the decoder's own
     DecodeTrace* trace = nullptr;          // filled only when asked for

@@ -15,17 +15,46 @@
 namespace ternwick {
 namespace {
 
-// Pictures up to this many pixels are searched magnified, two pixels a side
-// for each pixel, so that modules of one or two pixels become two or four;
-// the smallest ones, which may hold a symbol of one pixel a module, three.
+// Pictures up to this many pixels that may hold modules of one or two pixels
+// are searched magnified, two pixels a side for each pixel, so that those
+// modules become two or four.
 constexpr std::uint64_t kMagnifiedPixelLimit = 512 * 512;
-constexpr std::uint64_t kThreefoldPixelLimit = 160 * 160;
 
-// The further passes may spend as much work as the second pass spent, and at
-// least this much for each pixel of a framed copy (up to a ceiling): enough
-// for a symbol that fills the picture.
-constexpr std::int64_t kFurtherWorkPerPixel = 8;
-constexpr std::int64_t kFurtherWorkFloorCeiling = 4000000;
+// The further passes may spend what the first two passes spent: the work
+// they counted, and what they did uncounted, counted as the further passes
+// count theirs (the prefilter as two copies of the picture, reading a line as
+// a unit a sample; the second pass samples at twice the resolution).
+std::int64_t uncountedWork(const ImageBuffer& picture) {
+    const std::int64_t width = picture.width;
+    const std::int64_t height = picture.height;
+    const std::int64_t columns = (width - 1) / scanStep(picture.width);
+    const std::int64_t rows = (height - 1) / scanStep(picture.height);
+    return width * height / 2 + 3 * (columns * height + rows * width);
+}
+
+// In a framed copy of the picture as it is, only the crossings within this
+// many pixels of the frame are followed.
+constexpr int kFrameBand = 2;
+
+// Framed copies are searched only when some line of the schedule swings this
+// often within this many pixels (or a sixth of the picture) of its ends.
+constexpr int kLeastEdgeSwings = 2;
+constexpr std::int32_t kEdgeDepth = 24;
+
+// For pictures up to kFloorPixelLimit pixels, the allowance is at least this
+// much for each pixel, up to the ceiling: enough for a small symbol whose
+// first two passes spent little.
+constexpr std::int64_t kFurtherWorkPerPixel = 64;
+constexpr std::int64_t kFurtherWorkFloorCeiling = 80000;
+constexpr std::int64_t kFloorPixelLimit = 128 * 128;
+
+// A picture is searched magnified only when its lines show runs of one or two
+// pixels between steep steps of opposite sign (modules of one or two pixels):
+// at least this many, and at least this share of its steep steps. A steep
+// step rises by half the picture's contrast, and at least by the least step.
+constexpr int kLeastFineRuns = 4;
+constexpr int kFineRunShareDivisor = 16;
+constexpr int kLeastSteepStep = 32;
 
 // Pictures up to this many pixels whose edges look blurred by at least the
 // least sigma below are searched sharpened first, by an unsharp mask of that
@@ -62,6 +91,83 @@ bool edgesMostlyDark(const ImageBuffer& picture, std::uint8_t middle) {
         tally(picture.width - 1, y);
     }
     return 2 * dark > count;
+}
+
+// Counts, along lines of the picture, the steep steps and the runs of one or
+// two pixels between steep steps of opposite sign.
+struct FineRuns {
+    std::int64_t steps = 0;
+    std::int64_t fine = 0;
+
+    void line(const ImageBuffer& picture, int step, bool alongRow, std::int32_t index, std::int32_t length) {
+        int lastSign = 0;
+        std::int32_t lastAt = -8;
+        int previous = alongRow ? greyAt(picture, 0, index) : greyAt(picture, index, 0);
+        for (std::int32_t i = 1; i < length; ++i) {
+            const int grey = alongRow ? greyAt(picture, i, index) : greyAt(picture, index, i);
+            const int rise = grey - previous;
+            previous = grey;
+            if (std::abs(rise) < step) continue;
+            const int sign = rise > 0 ? 1 : -1;
+            ++steps;
+            if (sign == -lastSign && i - lastAt <= 2) ++fine;
+            lastSign = sign;
+            lastAt = i;
+        }
+    }
+};
+
+// True when the picture may hold modules of one or two pixels, judged along
+// the lines of the search schedule.
+bool hasFineRuns(const ImageBuffer& picture, std::uint8_t light, std::uint8_t dark) {
+    const int step = std::max(kLeastSteepStep, (light - dark) / 2);
+    FineRuns runs;
+    const std::uint32_t columnStep = scanStep(picture.width);
+    const std::uint32_t rowStep = scanStep(picture.height);
+    for (auto x = columnStep; x < static_cast<std::uint32_t>(picture.width); x += columnStep) {
+        runs.line(picture, step, false, static_cast<std::int32_t>(x), picture.height);
+    }
+    for (auto y = rowStep; y < static_cast<std::uint32_t>(picture.height); y += rowStep) {
+        runs.line(picture, step, true, static_cast<std::int32_t>(y), picture.width);
+    }
+    return runs.fine >= kLeastFineRuns && runs.fine * kFineRunShareDivisor >= runs.steps;
+}
+
+// True when a line of the search schedule swings across the picture's middle
+// grey at least kLeastEdgeSwings times within kEdgeDepth of an end: what a
+// symbol's finder or clock side on the picture's edge, with modules beside
+// it, makes.
+bool edgesShowDetail(const ImageBuffer& picture, std::uint8_t light, std::uint8_t dark) {
+    const int middle = (light + dark + 1) / 2;
+    const int margin = std::max(kLeastSteepStep / 2, (light - dark) / 4);
+    const std::int32_t depth = std::max(kEdgeDepth, std::min(picture.width, picture.height) / 6);
+    const auto swings = [&](bool alongRow, std::int32_t index, std::int32_t from, std::int32_t to) {
+        int count = 0;
+        int state = 0;
+        for (std::int32_t i = from; i < to; ++i) {
+            const int grey = alongRow ? greyAt(picture, i, index) : greyAt(picture, index, i);
+            const int now = grey >= middle + margin ? 1 : grey < middle - margin ? -1 : 0;
+            if (now != 0 && now != state) {
+                if (state != 0) ++count;
+                state = now;
+            }
+        }
+        return count;
+    };
+    const auto lineShows = [&](bool alongRow, std::int32_t index, std::int32_t length) {
+        const std::int32_t reach = std::min(depth, length);
+        return swings(alongRow, index, 0, reach) >= kLeastEdgeSwings ||
+               swings(alongRow, index, length - reach, length) >= kLeastEdgeSwings;
+    };
+    const std::uint32_t columnStep = scanStep(picture.width);
+    const std::uint32_t rowStep = scanStep(picture.height);
+    for (auto x = columnStep; x < static_cast<std::uint32_t>(picture.width); x += columnStep) {
+        if (lineShows(false, static_cast<std::int32_t>(x), picture.height)) return true;
+    }
+    for (auto y = rowStep; y < static_cast<std::uint32_t>(picture.height); y += rowStep) {
+        if (lineShows(true, static_cast<std::int32_t>(y), picture.width)) return true;
+    }
+    return false;
 }
 
 // The grey below which the given share of the picture's pixels lie, read from
@@ -114,25 +220,86 @@ struct CopyToPicture {
     }
 };
 
-// The scan lines of the copy, columns then rows, until a symbol is found or
-// the shared allowance is spent.
-void scanCopy(DecodeContext& context, ScanLineAttempts& attempts, SearchPass pass) {
-    const auto attempt = [&](int direction, std::uint32_t index) {
-        return attempts.furtherPass(context, static_cast<int>(pass), direction, static_cast<int>(index));
-    };
-    const auto width = static_cast<std::uint32_t>(context.image.width);
-    const auto height = static_cast<std::uint32_t>(context.image.height);
-    const std::uint32_t columnStep = scanStep(context.image.width);
-    const std::uint32_t rowStep = scanStep(context.image.height);
-    // Reading a line's pixels is charged too, at the chain's sampling scale.
-    const auto scale = static_cast<std::int64_t>(context.image.scale);
-    for (std::uint32_t x = columnStep; x < width && !context.work.exhausted(); x += columnStep) {
-        context.work.charge(scale * height);
-        if (attempt(ScanDirectionUp, x) > 0) return;
+// The work of making a copy: a unit for four of its pixels, and for the
+// sharpening a unit for sixteen products of its filter (measured, a unit of
+// sharpening then takes about half the time of a unit of the search).
+std::int64_t copyWork(const ImageBuffer& picture, const FramedCopy& copy) {
+    const std::int64_t side = copy.magnification;
+    const std::int64_t width = (picture.width + 2 * static_cast<std::int64_t>(copy.border)) * side;
+    const std::int64_t height = (picture.height + 2 * static_cast<std::int64_t>(copy.border)) * side;
+    std::int64_t work = width / 4 * height;
+    if (copy.sharpenSigma > 0.0) {
+        const int taps = 2 * static_cast<int>(std::ceil(3.0 * copy.sharpenSigma)) + 1;
+        work += static_cast<std::int64_t>(picture.width) * picture.height * taps / 16;
     }
-    for (std::uint32_t y = rowStep; y < height && !context.work.exhausted(); y += rowStep) {
-        context.work.charge(scale * width);
-        if (attempt(ScanDirectionRight, y) > 0) return;
+    return work;
+}
+
+// The sharpened picture, made once for the copies that search it.
+struct SharpenedPicture {
+    ImageBuffer picture;
+    double sigma = 0.0;
+};
+
+// The work of a copy whose sharpened picture is already made.
+std::int64_t copyWork(const ImageBuffer& picture, const FramedCopy& copy, const SharpenedPicture& sharpened) {
+    FramedCopy framing = copy;
+    if (sharpened.picture.pixels && sharpened.sigma == copy.sharpenSigma) framing.sharpenSigma = 0.0;
+    return copyWork(picture, framing);
+}
+
+// Makes the copy a plan describes, sharpened first when it says so, and
+// charges the work. False when the copy cannot be made.
+bool makeCopy(DecodeContext& context, const FramedCopy& plan, SharpenedPicture& sharpened, ImageBuffer& out) {
+    const std::int64_t work = copyWork(context.image, plan, sharpened);
+    if (plan.sharpenSigma > 0.0) {
+        if (!sharpened.picture.pixels || sharpened.sigma != plan.sharpenSigma) {
+            if (!unsharpMask(context.image, plan.sharpenSigma, kSharpeningAmount, sharpened.picture)) return false;
+            sharpened.sigma = plan.sharpenSigma;
+        }
+        if (!makeFramedCopy(sharpened.picture, plan, out)) return false;
+    } else if (!makeFramedCopy(context.image, plan, out)) {
+        return false;
+    }
+    context.work.charge(work);
+    return true;
+}
+
+// The scan lines of copies of one size, columns then rows, each line in every
+// copy in turn, until a symbol is found or the shared allowance is spent. A
+// symbol found is moved into the picture's coordinates.
+void scanCopies(DecodeContext& context, ScanLineAttempts& attempts, ImageBuffer* images, const FramedCopy* plans,
+                int count) {
+    const auto width = static_cast<std::uint32_t>(images[0].width);
+    const auto height = static_cast<std::uint32_t>(images[0].height);
+    const auto attemptIn = [&](int c, int direction, std::uint32_t index, std::int64_t length) {
+        std::swap(context.image, images[c]);
+        context.crossingBand = plans[c].nearFrameOnly ? plans[c].border + kFrameBand : 0;
+        // Reading a line's pixels is charged too, at the chain's sampling scale.
+        context.work.charge(static_cast<std::int64_t>(context.image.scale) * length);
+        const int found =
+            attempts.furtherPass(context, static_cast<int>(plans[c].pass), direction, static_cast<int>(index));
+        context.crossingBand = 0;
+        std::swap(context.image, images[c]);
+        for (std::int32_t s = 0; s < context.symbolCount; ++s) {
+            moveToPicture(context.symbols[s], plans[c], static_cast<int>(plans[c].pass));
+        }
+        return found > 0;
+    };
+    const std::uint32_t columnStep = scanStep(images[0].width);
+    const std::uint32_t rowStep = scanStep(images[0].height);
+    // Columns and rows in turn: a finder lying either way is met early.
+    std::uint32_t x = columnStep;
+    std::uint32_t y = rowStep;
+    while (x < width || y < height) {
+        for (int c = 0; c < count && x < width; ++c) {
+            if (context.work.exhausted() || attemptIn(c, ScanDirectionUp, x, height)) return;
+        }
+        for (int c = 0; c < count && y < height; ++c) {
+            if (context.work.exhausted() || attemptIn(c, ScanDirectionRight, y, width)) return;
+        }
+        x += columnStep;
+        y += rowStep;
     }
 }
 
@@ -156,26 +323,42 @@ struct RejectedLines {
 
 }  // namespace
 
-int framedCopies(const ImageBuffer& picture, FramedCopy (&copies)[kMaxFramedCopies]) {
+int framedCopies(const ImageBuffer& picture, FramedCopy (&copies)[kMaxFramedCopies], std::int64_t allowance) {
     const std::uint64_t pixels =
         static_cast<std::uint64_t>(picture.width) * static_cast<std::uint64_t>(picture.height);
-    const int magnification = pixels <= kThreefoldPixelLimit ? 3 : pixels <= kMagnifiedPixelLimit ? 2 : 1;
-    const int border = std::max(8, std::min(picture.width, picture.height) / 10);
     const std::uint8_t light = greyAtShare(picture, 0.95);
     const std::uint8_t dark = greyAtShare(picture, 0.05);
+    const bool fine = pixels <= kMagnifiedPixelLimit && hasFineRuns(picture, light, dark);
+    const int magnification = fine ? 2 : 1;
+    const int border = std::max(8, std::min(picture.width, picture.height) / 10);
     // The border that stands against the colour the picture's edges mostly have comes first.
     const bool lightFirst = edgesMostlyDark(picture, static_cast<std::uint8_t>((light + dark + 1) / 2));
     const std::uint8_t first = lightFirst ? light : dark;
     const std::uint8_t second = lightFirst ? dark : light;
     int count = 0;
-    const double blur = pixels <= kSharpenedPixelLimit ? estimateBlurSigma(picture) : 0.0;
-    if (blur >= kLeastSharpenedBlur) {
-        copies[count++] = FramedCopy{border, first, 1, SearchPass::First, std::min(blur, kMostSharpenedBlur)};
+    // The blur is judged only where the allowance could pay for the least
+    // sharpening, and a sharpened copy is made only where it could pay for it.
+    const FramedCopy leastSharpened{border, first, 1, SearchPass::First, kLeastSharpenedBlur};
+    double blur = 0.0;
+    if (pixels <= kSharpenedPixelLimit && copyWork(picture, leastSharpened) < allowance) {
+        blur = estimateBlurSigma(picture);
+        const FramedCopy sharpened{border, first, 1, SearchPass::First, std::min(blur, kMostSharpenedBlur)};
+        if (blur >= kLeastSharpenedBlur && copyWork(picture, sharpened) < allowance) copies[count++] = sharpened;
     }
-    copies[count++] = FramedCopy{border, first, magnification, SearchPass::First};
-    copies[count++] = FramedCopy{border, second, magnification, SearchPass::First};
+    // Framed copies, for pictures magnified or with detail at their edges.
+    if (fine || edgesShowDetail(picture, light, dark)) {
+        const bool nearFrameOnly = magnification == 1;
+        copies[count++] = FramedCopy{border, first, magnification, SearchPass::First, 0.0, nearFrameOnly};
+        copies[count++] = FramedCopy{border, second, magnification, SearchPass::First, 0.0, nearFrameOnly};
+    }
+    // Heavily blurred symbols, found on the sharpened picture and read from the picture as loaded.
     if (blur >= kLeastDeblurredBlur) {
-        copies[count++] = FramedCopy{0, first, 1, SearchPass::First, std::min(blur, kMostSharpenedBlur), blur};
+        copies[count++] = FramedCopy{.border = 0,
+                                     .outside = first,
+                                     .magnification = 1,
+                                     .pass = SearchPass::First,
+                                     .sharpenSigma = std::min(blur, kMostSharpenedBlur),
+                                     .blurredReading = blur};
     }
     return count;
 }
@@ -224,64 +407,69 @@ void moveToPicture(SymbolResult& symbol, const FramedCopy& copy, int foundInPass
     symbol.pass = kFurtherPass;
 }
 
-void searchFurther(DecodeContext& context, ScanLineAttempts& attempts) {
+void searchFurther(DecodeContext& context, ScanLineAttempts& attempts, std::int64_t earlierWork) {
     if (context.symbolCount != 0 || context.outOfMemory || !context.image.pixels) return;
+    // One allowance for all copies, from what the first two passes spent, and
+    // at least the floor.
+    const std::int64_t fullLimit = context.work.limit;
+    const std::int64_t pixels = static_cast<std::int64_t>(context.image.width) * context.image.height;
+    const std::int64_t floor =
+        pixels <= kFloorPixelLimit ? std::min(kFurtherWorkFloorCeiling, kFurtherWorkPerPixel * pixels) : 0;
+    const std::int64_t allowance = std::min(fullLimit, std::max(floor, earlierWork + uncountedWork(context.image)));
+    context.work.limit = allowance;
+    context.work.startPass();
     FramedCopy copies[kMaxFramedCopies];
-    const int copyCount = framedCopies(context.image, copies);
+    const int copyCount = framedCopies(context.image, copies, allowance);
 
     // The earlier passes' record stays as they left it.
     DecodeTrace* const trace = context.trace;
     context.trace = nullptr;
     const RejectedLines earlier(context);
-
-    // One allowance for all copies, as large as the second pass's spending.
-    const std::int64_t fullLimit = context.work.limit;
-    std::int64_t copyPixels = 0;
-    for (int i = 0; i < copyCount; ++i) {
-        const std::int64_t border = copies[i].border;
-        copyPixels = std::max(copyPixels, (context.image.width + 2 * border) * (context.image.height + 2 * border) *
-                                              copies[i].magnification * copies[i].magnification);
-    }
-    const std::int64_t floor = std::min({kFurtherWorkPerPixel * copyPixels, kFurtherWorkFloorCeiling, fullLimit});
-    context.work.limit = std::clamp(context.work.spent, floor, fullLimit);
-    context.work.startPass();
-    ImageBuffer sharpened;
-    double sharpenedSigma = 0.0;
-    for (int i = 0; i < copyCount && context.symbolCount == 0; ++i) {
-        if (copies[i].blurredReading > 0.0) {
+    // First-pass candidates located but not sized are sized from their border
+    // on the picture as loaded, after a sharpened copy and before the framed ones.
+    bool unsizedRead = false;
+    const auto readUnsized = [&] {
+        if (unsizedRead) return;
+        unsizedRead = true;
+        for (const Candidate& located : context.unsized) {
+            if (context.work.exhausted() || context.outOfMemory) return;
+            if (readUnsizedCandidate(context, located, kFurtherPass)) return;
+        }
+    };
+    SharpenedPicture sharpened;
+    int next = 0;
+    while (context.symbolCount == 0 && !context.outOfMemory) {
+        const bool blurredNext = next < copyCount && copies[next].blurredReading > 0.0;
+        if (next == copyCount || copies[next].sharpenSigma == 0.0 || blurredNext) readUnsized();
+        if (next == copyCount || context.symbolCount != 0) break;
+        if (blurredNext) {
             // Reading blurred symbols has an allowance of its own beyond what the other copies spent.
-            const std::int64_t pixels = static_cast<std::int64_t>(context.image.width) * context.image.height;
-            const std::int64_t allowance = std::min(kBlurredWorkPerPixel * pixels, kBlurredWorkCeiling);
-            context.work.limit = std::max(context.work.limit, context.work.spent + allowance);
+            const std::int64_t blurredAllowance = std::min(kBlurredWorkPerPixel * pixels, kBlurredWorkCeiling);
+            context.work.limit = std::max(context.work.limit, context.work.spent + blurredAllowance);
         }
-        if (context.work.exhausted()) continue;
-        ImageBuffer copy;
-        if (copies[i].sharpenSigma > 0.0) {
-            // The sharpened picture is made once for the copies that search it.
-            if (!sharpened.pixels || sharpenedSigma != copies[i].sharpenSigma) {
-                if (!unsharpMask(context.image, copies[i].sharpenSigma, kSharpeningAmount, sharpened)) continue;
-                sharpenedSigma = copies[i].sharpenSigma;
-                const int taps = 2 * static_cast<int>(std::ceil(3.0 * copies[i].sharpenSigma)) + 1;
-                context.work.charge(static_cast<std::int64_t>(sharpened.width) * sharpened.height * taps / 8);
-            }
-            if (!makeFramedCopy(sharpened, copies[i], copy)) continue;
-        } else if (!makeFramedCopy(context.image, copies[i], copy)) {
-            continue;
+        // A sharpened copy is searched alone, the framed ones line by line in turn.
+        const int first = next;
+        next = first + 1;
+        while (copies[first].sharpenSigma == 0.0 && next < copyCount && copies[next].sharpenSigma == 0.0) ++next;
+        if (context.work.exhausted()) continue;  // the blurred reading may still have an allowance
+        ImageBuffer images[kMaxFramedCopies];
+        FramedCopy plans[kMaxFramedCopies];
+        int made = 0;
+        for (int i = first; i < next; ++i) {
+            // A copy is made only when the allowance has room for making it.
+            if (context.work.spent + copyWork(context.image, copies[i], sharpened) >= context.work.limit) continue;
+            if (makeCopy(context, copies[i], sharpened, images[made])) plans[made++] = copies[i];
         }
-        context.work.charge(copy.width / 4 * static_cast<std::int64_t>(copy.height));
-        std::swap(context.image, copy);
+        if (made == 0) continue;
         RejectedLines{}.restore(context);
-        context.blurredReading = copies[i].blurredReading;
-        context.blurredPicture = &copy;  // the picture as loaded, while the copy is searched
+        context.blurredReading = plans[0].blurredReading;
+        // The picture as loaded sits in images[0] while the copy is searched.
+        context.blurredPicture = plans[0].blurredReading > 0.0 ? &images[0] : nullptr;
         context.blurredReads.clear();
-        scanCopy(context, attempts, copies[i].pass);
+        scanCopies(context, attempts, images, plans, made);
         context.blurredReading = 0.0;
         context.blurredPicture = nullptr;
         context.blurredReads.clear();
-        std::swap(context.image, copy);
-        for (std::int32_t s = 0; s < context.symbolCount; ++s) {
-            moveToPicture(context.symbols[s], copies[i], static_cast<int>(copies[i].pass));
-        }
     }
     earlier.restore(context);
     context.work.limit = fullLimit;

@@ -159,6 +159,34 @@ int fitRectangle(SymbolResult& candidate, DecodeContext& context, const Candidat
     return context.outOfMemory ? 0 : fit(candidate, context, record);
 }
 
+// The length of a candidate's finder legs together.
+double legLength(const Candidate& candidate) {
+    return distance(candidate.finderPoints[0], candidate.finderPoints[1]) +
+           distance(candidate.finderPoints[0], candidate.finderPoints[2]);
+}
+
+// Keeps a located first-pass candidate that could not be sized, unless one
+// with about the same finder is kept already; when kMaxUnsized are
+// kept, it takes the place of the one with the shortest legs if its own are
+// longer. The kept ones stay in the order of their legs, longest first.
+void keepUnsized(DecodeContext& context, const Candidate& candidate) {
+    std::vector<Candidate>& kept = context.unsized;
+    const auto same = [&](const Candidate& other) {
+        for (int i = 0; i < 3; ++i) {
+            if (distance(other.finderPoints[i], candidate.finderPoints[i]) >= 1.0) return false;
+        }
+        return true;
+    };
+    if (std::any_of(kept.begin(), kept.end(), same)) return;
+    const double length = legLength(candidate);
+    if (kept.size() >= kMaxUnsized) {
+        if (legLength(kept.back()) >= length) return;
+        kept.pop_back();
+    }
+    const auto at = std::find_if(kept.begin(), kept.end(), [&](const Candidate& other) { return legLength(other) < length; });
+    kept.insert(at, candidate);
+}
+
 // Places the codewords, keeps them as placed and corrects them. True when
 // every block is consistent.
 bool placeAndCorrect(SymbolResult& candidate, DecodeContext& context, std::vector<std::uint8_t>& placed,
@@ -168,6 +196,15 @@ bool placeAndCorrect(SymbolResult& candidate, DecodeContext& context, std::vecto
     context.work.charge(correctionWork(candidate));
     placed.assign(candidate.codewords.get(), candidate.codewords.get() + candidate.codewordCount);
     return correctSymbol(candidate) == 1;
+}
+
+// Counts the codewords the correction changed from what was placed.
+void countCorrections(SymbolResult& candidate, const std::vector<std::uint8_t>& placed) {
+    for (std::int32_t i = 0; i < candidate.codewordCount; ++i) {
+        if (candidate.codewords[static_cast<std::size_t>(i)] != placed[static_cast<std::size_t>(i)]) {
+            ++candidate.correctedCodewords;
+        }
+    }
 }
 
 // A square whose codewords did not correct, read once more as the mirror
@@ -268,6 +305,7 @@ bool decodeCandidate(SymbolResult& candidate, MessageInfo& message, DecodeContex
         sampleModules(candidate, context);
         context.work.charge(candidate.moduleCount);
     } else if (!secondPass) {
+        if (!elongated && context.keepUnsized) keepUnsized(context, candidate);
         if (fitRectangle(candidate, context, finderOnly, recorder.size(), fitRectangularSize) == 0) return reject();
         recorder.sized(candidate);
         sampleModules(candidate, context);
@@ -302,15 +340,19 @@ bool decodeCandidate(SymbolResult& candidate, MessageInfo& message, DecodeContex
         releaseSymbolBuffers(candidate);
         return reject();
     }
-    for (std::int32_t i = 0; i < candidate.codewordCount; ++i) {
-        if (candidate.codewords[static_cast<std::size_t>(i)] != placed[static_cast<std::size_t>(i)]) {
-            ++candidate.correctedCodewords;
-        }
-    }
+    countCorrections(candidate, placed);
     candidate.pass = static_cast<std::int32_t>(pass);
     message = decodeCodewords(candidate);
     recorder.decoded(candidate);
     return true;
+}
+
+// True when the context follows only crossings near the line's ends and the
+// cursor's crossing is not one of them.
+bool outsideCrossingBand(const DecodeContext& context, const CrossingCursor& cursor) {
+    if (context.crossingBand <= 0) return false;
+    const std::int32_t extent = extentAlong(context.image, cursor.direction);
+    return cursor.current >= context.crossingBand && cursor.current < extent - context.crossingBand;
 }
 
 // True when the search of this decode is over: the first symbol is in and the
@@ -383,7 +425,8 @@ int attempt(DecodeContext& context, int direction, int lineIndex, SearchPass pas
             while (crossing != ScanStatusNothingMore) {
                 // A pass that has spent its work passes over the remaining crossings.
                 if (searchOver(context)) return context.symbolCount;
-                if (allSymbols && insideDecodedSymbol(context, crossingPoint(cursor))) {
+                if (outsideCrossingBand(context, cursor) ||
+                    (allSymbols && insideDecodedSymbol(context, crossingPoint(cursor)))) {
                     crossing = nextCrossing(cursor, image, line.stats);
                     continue;
                 }
@@ -420,6 +463,24 @@ int attemptScanLine(DecodeContext& context, int direction, int lineIndex) {
 
 int attemptScanLineSecondPass(DecodeContext& context, int direction, int lineIndex) {
     return attempt(context, direction, lineIndex, SearchPass::Second);
+}
+
+bool readUnsizedCandidate(DecodeContext& context, const Candidate& located, int pass) {
+    SymbolResult candidate;
+    static_cast<Candidate&>(candidate) = located;
+    if (fitSymbolSizeFromBorder(candidate, context) == 0) return false;
+    sampleModules(candidate, context);
+    context.work.charge(candidate.moduleCount);
+    std::vector<std::uint8_t> placed;
+    if (!placeAndCorrect(candidate, context, placed) && !correctsMirrored(candidate, context, placed)) {
+        releaseSymbolBuffers(candidate);
+        return false;
+    }
+    countCorrections(candidate, placed);
+    candidate.pass = pass;
+    MessageInfo message = decodeCodewords(candidate);
+    storeSymbol(context, std::move(candidate), std::move(message));
+    return true;
 }
 
 void recordRejectedLine(DecodeContext& context, int direction, int lineIndex) {

@@ -17,6 +17,11 @@ enum class SearchPass { First = 1, Second = 2 };
 int attemptScanLine(DecodeContext& context, int direction, int lineIndex);
 int attemptScanLineSecondPass(DecodeContext& context, int direction, int lineIndex);
 
+// Reads a kept first-pass candidate (see DecodeContext::unsized) on the
+// picture as loaded, its size found from the border pattern alone; a symbol
+// read is stored with the given pass. True when it was read.
+bool readUnsizedCandidate(DecodeContext& context, const Candidate& located, int pass);
+
 // Appends the index to the rejected-line list of the direction unless it is
 // already the list's last entry or the list is full.
 void recordRejectedLine(DecodeContext& context, int direction, int lineIndex);

@@ -87,7 +87,11 @@ Failure searchPicture(DecodeContext& context) {
     DecoderAttempts decoderAttempts;
     ScanLineAttempts& attempts = context.attempts != nullptr ? *context.attempts : decoderAttempts;
 
+    context.unsized.clear();
+    context.keepUnsized = true;
     runSchedule(context, attempts, SearchPass::First, columnStep, rowStep);
+    context.keepUnsized = false;
+    std::int64_t earlierWork = context.work.spent;
 
     // The second pass works on the picture as loaded, at twice the sampling resolution.
     image.median = nullptr;
@@ -98,9 +102,10 @@ Failure searchPicture(DecodeContext& context) {
         image.scale = 2.0f;
         clearRejectedLines(context);
         runSchedule(context, attempts, SearchPass::Second, columnStep, rowStep);
+        earlierWork += context.work.spent;
     }
     image.scale = 1.0f;
-    searchFurther(context, attempts);
+    searchFurther(context, attempts, earlierWork);
 
     if (context.trace != nullptr) {
         context.trace->rejectedRows.assign(context.rejectedRows, context.rejectedRows + context.rejectedRowCount);

@@ -167,6 +167,17 @@ int fitSymbolSize(SymbolResult& symbol, SearchContext& context, SizeSearchRecord
     return acceptSymbolSize(symbol, context, n) ? 1 : 0;
 }
 
+int fitSymbolSizeFromBorder(SymbolResult& symbol, SearchContext& context) {
+    for (const SymbolSize& size : kSymbolSizes) {
+        const int n = size.symbolSize - 2;
+        symbol.mappingRows = n;
+        symbol.mappingCols = n;
+        context.work.charge(4 * (n + 1));  // the ring's modules
+        if (checkBorderPattern(symbol, context) == 1) return acceptSymbolSize(symbol, context, n) ? 1 : 0;
+    }
+    return 0;
+}
+
 std::vector<RectangleTry> rectangleTries(int e1, int e2, double legRatio) {
     // Legs of about equal length are a square's: no rectangle is as square
     // as that (26x40, the squarest, has sides 0.65 apart), so none is tried.

@@ -47,6 +47,13 @@ int fitSymbolSize(SymbolResult& symbol, SearchContext& context, SizeSearchRecord
 // even positions are of the finder's colour and odd ones of the background's.
 inline bool ringExpectsFinderColour(int positionAlongClockSide) { return positionAlongClockSide % 2 == 0; }
 
+// The square size found by checking the border pattern of every square size
+// in turn, smallest first, whatever the clock periods say: for a candidate
+// whose clock periods were misread (a strong keystone, the alignment lines of
+// a large symbol). 1 with the size accepted and the buffers allocated, 0 with
+// nothing allocated.
+int fitSymbolSizeFromBorder(SymbolResult& symbol, SearchContext& context);
+
 // Checks the ring of the candidate whose interior sizes are in mappingRows
 // (along the solid column) and mappingCols (along the solid row).
 int checkBorderPattern(const SymbolResult& symbol, const SearchContext& context, BorderCheckRecord* record = nullptr);

@@ -49,6 +49,7 @@ struct Case {
     bool crisp;      // one sample a pixel, module edges on pixel edges
     int pass;        // the pass expected to read it
     double blur = 0.0;  // Gaussian sigma in modules
+    double keystone = 0.0;  // the far side shorter by this share, along y
 };
 
 TEST(FurtherSearch, PicturesTheFirstPassesMissDecodeInPassThreeWhereTheyWereDrawn) {
@@ -64,6 +65,8 @@ TEST(FurtherSearch, PicturesTheFirstPassesMissDecodeInPassThreeWhereTheyWereDraw
         {"blurred by three quarters of a module", 24, 4, 2, 12.5, false, false, kFurtherPass, 0.75},
         {"blurred by three quarters, light on dark", 32, 8, 2, 102.5, true, false, kFurtherPass, 0.75},
         {"blurred by three quarters, four regions", 36, 4, 2, 192.5, false, false, kFurtherPass, 0.75},
+        // Clock periods misread: sized from the border alone.
+        {"keystone 20 %, several regions", 144, 4, 3, 30, true, false, kFurtherPass, 0.0, 0.2},
         // Read today: they keep the pass they had.
         {"clean", 24, 4, 3, 15, false, false, 1},
         {"light on dark", 16, 5, 2, 0, true, false, 1},
@@ -75,6 +78,7 @@ TEST(FurtherSearch, PicturesTheFirstPassesMissDecodeInPassThreeWhereTheyWereDraw
         options.rotationDegrees = c.degrees;
         options.lightOnDark = c.lightOnDark;
         options.blurSigma = c.blur * c.module;
+        options.perspective[1] = c.keystone / (c.size * c.module);
         if (c.crisp) {
             options.supersampling = 1;
             options.width = options.height = static_cast<int>((c.size + 2 * c.quietZone) * c.module);
@@ -110,33 +114,47 @@ TEST(FurtherSearch, ASymbolOnThePicturesEdgeInALargerPicture) {
     EXPECT_EQ(outcome.pass, kFurtherPass);
 }
 
-TEST(FurtherSearch, FramedCopiesFollowThePicturesEdgesAndSize) {
+TEST(FurtherSearch, FramedCopiesFollowThePicturesEdgesDetailAndSize) {
     // Dark edges (a dark finder on them) are framed light first; small
-    // pictures are magnified.
-    const auto picture = [](int width, int height, std::uint8_t edge) {
+    // pictures with runs of one or two pixels are magnified; pictures with
+    // neither such runs nor detail at their edges get no framed copy.
+    const auto picture = [](int width, int height, std::uint8_t edge, int runX, int runY) {
         ImageBuffer image;
         preparePixels(image, width, height);
         for (int y = 0; y < height; ++y) {
             for (int x = 0; x < width; ++x) {
                 const bool onEdge = x == 0 || y == 0 || x == width - 1 || y == height - 1;
-                const std::uint8_t grey = onEdge ? edge : static_cast<std::uint8_t>((x / 3 + y / 5) % 2 ? 20 : 230);
+                const bool dark = (x / runX + y / runY) % 2 != 0;
+                const std::uint8_t grey = onEdge ? edge : static_cast<std::uint8_t>(dark ? 20 : 230);
                 image.pixels[static_cast<std::size_t>(y) * width + x] = grey;
             }
         }
         return image;
     };
-    FramedCopy copies[kMaxFramedCopies];
-    ASSERT_EQ(framedCopies(picture(100, 80, 0), copies), 2);
-    EXPECT_GT(copies[0].outside, copies[1].outside);
-    EXPECT_EQ(copies[0].magnification, 3);
-    EXPECT_EQ(copies[0].border, 8);
-    framedCopies(picture(1000, 600, 255), copies);
-    EXPECT_LT(copies[0].outside, copies[1].outside);
-    EXPECT_EQ(copies[0].magnification, 1);
-    EXPECT_EQ(copies[0].border, 60);
+    struct Expected {
+        int width, height, edge, runX, runY;
+        int count, magnification, border;
+        bool lightFirst, nearFrameOnly;
+    };
+    const Expected cases[] = {
+        {100, 80, 0, 2, 5, 2, 2, 8, true, false},        // fine runs: magnified
+        {1000, 600, 255, 3, 5, 2, 1, 60, false, true},   // too large to magnify: the frame only
+        {100, 80, 0, 6, 5, 2, 1, 8, true, true},         // detail at the edges
+        {100, 80, 230, 50, 200, 0, 0, 0, false, false},  // neither: two halves
+    };
+    for (const Expected& e : cases) {
+        FramedCopy copies[kMaxFramedCopies];
+        const int count = framedCopies(picture(e.width, e.height, static_cast<std::uint8_t>(e.edge), e.runX, e.runY), copies);
+        ASSERT_EQ(count, e.count) << e.width << " " << e.runX;
+        if (count == 0) continue;
+        EXPECT_EQ(copies[0].outside > copies[1].outside, e.lightFirst) << e.width;
+        EXPECT_EQ(copies[0].magnification, e.magnification) << e.width;
+        EXPECT_EQ(copies[0].border, e.border) << e.width;
+        EXPECT_EQ(copies[0].nearFrameOnly, e.nearFrameOnly) << e.width;
+    }
 
     ImageBuffer copy;
-    ASSERT_TRUE(makeFramedCopy(picture(10, 6, 0), FramedCopy{2, 200, 3, SearchPass::First}, copy));
+    ASSERT_TRUE(makeFramedCopy(picture(10, 6, 0, 3, 5), FramedCopy{2, 200, 3, SearchPass::First}, copy));
     EXPECT_EQ(copy.width, 42);
     EXPECT_EQ(copy.height, 30);
     EXPECT_EQ(greyAt(copy, 5, 5), 200);   // border

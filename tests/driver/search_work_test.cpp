@@ -11,6 +11,7 @@
 #include "image/bmp_reader.h"
 #include "image/png_loader.h"
 #include "driver/decode_trace.h"
+#include "support/picture_files.h"
 #include "support/search_work.h"
 #include "support/worst_case_pictures.h"
 
@@ -71,6 +72,29 @@ TEST(SearchWork, EachPassStartsWithTheWholeAllowance) {
     const auto decoded = decodeMeasured(testing::checkerboardPicture(300, 200), 150000);
     ASSERT_FALSE(decoded->work.atSecondPassStart.empty());
     EXPECT_EQ(decoded->work.atSecondPassStart.front(), 0);
+}
+
+TEST(SearchWork, TheFurtherPassesSpendAboutWhatTheFirstTwoSpent) {
+    // Their allowance: the first two passes' work and what they did uncounted,
+    // or a small floor; a picture without detail is not searched again.
+    struct Case {
+        const char* what;
+        ImageBuffer picture;
+        bool searched;
+    };
+    Case cases[] = {
+        {"noise", testing::noisePicture(150, 150), true},
+        {"checkerboard", testing::checkerboardPicture(120, 90), true},
+        {"flat", testing::makeGreyImage(150, 150, [](int x, int y) { return x / 50 + y / 40 < 3 ? 200 : 180; }), false},
+    };
+    for (Case& c : cases) {
+        const auto decoded = decodeMeasured(std::move(c.picture));
+        const testing::PassWork& work = decoded->work;
+        EXPECT_FALSE(decoded->fields.decoded) << c.what;
+        EXPECT_EQ(work.furtherPasses > 0, c.searched) << c.what;
+        EXPECT_LT(work.furtherPasses, std::max<std::int64_t>(80000, 2 * (work.firstPass + work.secondPass)) + 50000)
+            << c.what;
+    }
 }
 
 }  // namespace

@@ -19,4 +19,10 @@ int MeasuringAttempts::secondPass(DecodeContext& context, int direction, int lin
     return count;
 }
 
+int MeasuringAttempts::furtherPass(DecodeContext& context, int chain, int direction, int lineIndex) {
+    const int count = ScanLineAttempts::furtherPass(context, chain, direction, lineIndex);
+    record_.furtherPasses = std::max(record_.furtherPasses, context.work.spent);
+    return count;
+}
+
 }  // namespace ternwick::testing
