@@ -68,9 +68,9 @@ constexpr double kSharpeningAmount = 2.0;
 // for symbols read by undoing the blur on their module grids.
 constexpr double kLeastDeblurredBlur = 1.5;
 // The work reading blurred symbols may spend beyond the other copies' allowance:
-// enough for most symbols, little enough that a blurred picture without one
-// takes at most about twice as long as before the further passes.
-constexpr std::int64_t kBlurredWorkPerPixel = 12;
+// enough for most symbols; the ceiling keeps a large blurred picture without
+// one from taking much longer than its first passes.
+constexpr std::int64_t kBlurredWorkPerPixel = 24;
 constexpr std::int64_t kBlurredWorkCeiling = 4000000;
 
 // True when most pixels along the picture's four edges are dark: the solid
