@@ -81,6 +81,8 @@ struct DecodeContext : SearchContext {
     // passes to size another way.
     bool keepUnsized = false;
     std::vector<Candidate> unsized;
+    // Candidates whose finder and both sides the search has located so far.
+    std::int64_t locatedCandidates = 0;
 
     ScanLineAttempts* attempts = nullptr;  // null: the decoder's own
     DecodeTrace* trace = nullptr;          // filled only when asked for

@@ -72,6 +72,10 @@ constexpr double kLeastDeblurredBlur = 1.5;
 // one from taking much longer than its first passes.
 constexpr std::int64_t kBlurredWorkPerPixel = 24;
 constexpr std::int64_t kBlurredWorkCeiling = 4000000;
+// Pictures up to this many pixels are read blurred even where no pass before
+// located a candidate: their first passes may see no edge steep enough, and
+// reading them costs little.
+constexpr std::int64_t kBlurredAlwaysPixelLimit = 256 * 256;
 
 // True when most pixels along the picture's four edges are dark: the solid
 // sides of a dark finder lying on the edges make it so.
@@ -442,6 +446,9 @@ void searchFurther(DecodeContext& context, ScanLineAttempts& attempts, std::int6
         const bool blurredNext = next < copyCount && copies[next].blurredReading > 0.0;
         if (next == copyCount || copies[next].sharpenSigma == 0.0 || blurredNext) readUnsized();
         if (next == copyCount || context.symbolCount != 0) break;
+        // A blurred symbol is mostly located by the passes before, though not read: in a
+        // picture larger than a small one where they located nothing, nothing is read blurred.
+        if (blurredNext && context.locatedCandidates == 0 && pixels > kBlurredAlwaysPixelLimit) break;
         if (blurredNext) {
             // Reading blurred symbols has an allowance of its own beyond what the other copies spent.
             const std::int64_t blurredAllowance = std::min(kBlurredWorkPerPixel * pixels, kBlurredWorkCeiling);

@@ -290,6 +290,7 @@ bool decodeCandidate(SymbolResult& candidate, MessageInfo& message, DecodeContex
         located = locateCandidate(candidate, context, first, second, recorder, 1, true, finderOnly);
     }
     if (located != Located::Located) return false;
+    if (!elongated) ++context.locatedCandidates;
     const auto reject = [&] {
         if (!elongated) recordRejectedLine(context, direction, lineIndex);
         return false;

@@ -88,6 +88,7 @@ Failure searchPicture(DecodeContext& context) {
     ScanLineAttempts& attempts = context.attempts != nullptr ? *context.attempts : decoderAttempts;
 
     context.unsized.clear();
+    context.locatedCandidates = 0;
     context.keepUnsized = true;
     runSchedule(context, attempts, SearchPass::First, columnStep, rowStep);
     context.keepUnsized = false;
