@@ -85,8 +85,8 @@ double threadMilliseconds() {
 int timeDecodes(int repeat, bool fresh) {
     std::map<std::string, std::vector<double>> byGroup;
     auto kept = std::make_unique<DecodeContext>();
-    for (const testing::PictureSpec& spec : testing::pictureSet()) {
-        const testing::GreyPicture picture = testing::renderPicture(spec);
+    for (const testing::PictureRecipe& recipe : testing::pictureSet()) {
+        const testing::GreyPicture picture = testing::renderPicture(recipe);
         std::vector<double> runs;
         for (int r = 0; r < repeat; ++r) {
             if (fresh) kept = std::make_unique<DecodeContext>();
@@ -100,7 +100,7 @@ int timeDecodes(int repeat, bool fresh) {
             releaseSymbols(context);
         }
         const double median = quantile(runs, 0.5);
-        byGroup[spec.group].push_back(median);
+        byGroup[recipe.group].push_back(median);
         byGroup["all"].push_back(median);
     }
     std::printf("%-30s %8s %12s %12s\n", "group", "pictures", "median ms", "90th pct ms");
@@ -112,8 +112,8 @@ int timeDecodes(int repeat, bool fresh) {
 
 int writePictures(const std::string& directory) {
     int index = 0;
-    for (const testing::PictureSpec& spec : testing::pictureSet()) {
-        const testing::GreyPicture picture = testing::renderPicture(spec);
+    for (const testing::PictureRecipe& recipe : testing::pictureSet()) {
+        const testing::GreyPicture picture = testing::renderPicture(recipe);
         testing::PngLayout layout;
         layout.width = static_cast<std::uint32_t>(picture.width);
         layout.height = static_cast<std::uint32_t>(picture.height);
@@ -124,7 +124,7 @@ int writePictures(const std::string& directory) {
         }
         char name[32];
         std::snprintf(name, sizeof name, "/%03d-", index++);
-        testing::writeFile(directory + name + spec.name + ".png", testing::makePng(layout));
+        testing::writeFile(directory + name + recipe.name + ".png", testing::makePng(layout));
     }
     std::printf("%d pictures written to %s\n", index, directory.c_str());
     return 0;

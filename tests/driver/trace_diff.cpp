@@ -37,8 +37,8 @@ std::uint64_t fnv1a(const std::string& text) {
 }
 
 // One picture's decode as a single line of JSON.
-std::string decodeRecord(const testing::PictureSpec& spec, DecodeContext& context) {
-    const testing::GreyPicture picture = testing::renderPicture(spec);
+std::string decodeRecord(const testing::PictureRecipe& recipe, DecodeContext& context) {
+    const testing::GreyPicture picture = testing::renderPicture(recipe);
     CapturingDiagnosticSink captured;
     ScopedDiagnosticSink scope(captured);
     DecodeTrace trace;
@@ -112,7 +112,7 @@ int main(int argc, char** argv) {
     }
     if (every < 1) every = 1;
 
-    const std::vector<testing::PictureSpec> set = testing::pictureSet();
+    const std::vector<testing::PictureRecipe> set = testing::pictureSet();
     bool haveReference = false;
     const std::map<std::string, std::string> reference =
         writePath.empty() ? readReference(referencePath, haveReference) : std::map<std::string, std::string>{};

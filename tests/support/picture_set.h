@@ -13,7 +13,7 @@
 
 namespace ternwick::testing {
 
-struct PictureSpec {
+struct PictureRecipe {
     std::string name;   // unique, stable: used as the key of recorded results
     std::string group;  // what kind of picture, for tables by group
     int symbolSize = 0;  // 0: no symbol
@@ -24,7 +24,7 @@ struct PictureSpec {
 };
 
 // The whole set, in a fixed order.
-std::vector<PictureSpec> pictureSet();
+std::vector<PictureRecipe> pictureSet();
 
 // A picture of the set: grey, one byte a pixel, rows top-down.
 struct GreyPicture {
@@ -33,6 +33,6 @@ struct GreyPicture {
     std::vector<std::uint8_t> grey;
 };
 
-GreyPicture renderPicture(const PictureSpec& spec);
+GreyPicture renderPicture(const PictureRecipe& recipe);
 
 }  // namespace ternwick::testing
