@@ -69,7 +69,8 @@ void BM_Decode_NoSymbol_1280x960Png(benchmark::State& state) {
 }
 BENCHMARK(BM_Decode_NoSymbol_1280x960Png)->Unit(benchmark::kMillisecond);
 
-// Small enough for the further passes to search it magnified.
+// Small enough that the further passes would search it magnified if it
+// showed runs of one or two pixels.
 void BM_Decode_NoSymbol_400x300Png(benchmark::State& state) {
     const std::string path = temporaryPath("empty-small.png");
     testing::writeFile(path, testing::greyImageToPng(scene(400, 300, nullptr, 0, 0)));
@@ -77,7 +78,8 @@ void BM_Decode_NoSymbol_400x300Png(benchmark::State& state) {
 }
 BENCHMARK(BM_Decode_NoSymbol_400x300Png)->Unit(benchmark::kMillisecond);
 
-// A picture of a finder's size: every pixel a square of three.
+// A tiny picture, about a symbol's size, where the further passes' floor of
+// work counts most.
 void BM_Decode_NoSymbol_150x150Png(benchmark::State& state) {
     const std::string path = temporaryPath("empty-tiny.png");
     testing::writeFile(path, testing::greyImageToPng(scene(150, 150, nullptr, 0, 0)));
