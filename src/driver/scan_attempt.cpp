@@ -221,6 +221,15 @@ bool correctsMirrored(SymbolResult& candidate, DecodeContext& context, std::vect
     return placeAndCorrect(candidate, context, placed);
 }
 
+// True when each of the four corners lies within the distance of its match.
+template <typename Point>
+bool cornersWithin(const Point* corners, const Point* others, double distance) {
+    for (int c = 0; c < 4; ++c) {
+        if (std::hypot(corners[c].x - others[c].x, corners[c].y - others[c].y) > distance) return false;
+    }
+    return true;
+}
+
 // True when a square of the size lying where the candidate does, each corner
 // within a module, has been read as blurred before in this pass; else it is
 // remembered as read.
@@ -232,12 +241,7 @@ bool readBefore(DecodeContext& context, const Candidate& candidate, int sizeInde
     const double module = std::hypot(read.corners[1].x - read.corners[0].x, read.corners[1].y - read.corners[0].y) /
                           kSymbolSizes[static_cast<std::size_t>(sizeIndex)].symbolSize;
     for (const BlurredRead& earlier : context.blurredReads) {
-        bool same = earlier.sizeIndex == sizeIndex;
-        for (int c = 0; c < 4 && same; ++c) {
-            same = std::hypot(earlier.corners[c].x - read.corners[c].x, earlier.corners[c].y - read.corners[c].y) <=
-                   module;
-        }
-        if (same) return true;
+        if (earlier.sizeIndex == sizeIndex && cornersWithin(earlier.corners, read.corners, module)) return true;
     }
     context.blurredReads.push_back(read);
     return false;
@@ -397,11 +401,7 @@ bool decodedBefore(const DecodeContext& context, const SymbolResult& symbol) {
                           std::max(symbolColumns(symbol), 1);
     for (std::int32_t i = 0; i < context.symbolCount; ++i) {
         const std::array<PicturePoint, 4> other = symbolCorners(context.symbols[static_cast<std::size_t>(i)], height);
-        bool same = true;
-        for (std::size_t c = 0; c < corners.size() && same; ++c) {
-            same = std::hypot(corners[c].x - other[c].x, corners[c].y - other[c].y) <= module;
-        }
-        if (same) return true;
+        if (cornersWithin(corners.data(), other.data(), module)) return true;
     }
     return false;
 }
