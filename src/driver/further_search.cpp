@@ -375,18 +375,29 @@ bool makeFramedCopy(const ImageBuffer& picture, const FramedCopy& copy, ImageBuf
     const auto bytes = static_cast<std::size_t>(width * height);
     std::unique_ptr<std::uint8_t[]> pixels(new (std::nothrow) std::uint8_t[bytes]);
     if (!pixels) return false;
-    std::memset(pixels.get(), copy.outside, bytes);
     const auto rowBytes = static_cast<std::size_t>(width);
-    for (std::int32_t y = 0; y < picture.height; ++y) {
-        // One row of the copy, then its repeats.
-        const std::int64_t firstRow = (y + copy.border) * m;
-        std::uint8_t* row = pixels.get() + static_cast<std::size_t>(firstRow) * rowBytes;
-        for (std::int32_t x = 0; x < picture.width; ++x) {
-            const std::uint8_t grey = greyAt(picture, x, y);
-            std::uint8_t* target = row + static_cast<std::size_t>((x + copy.border) * m);
-            std::memset(target, grey, static_cast<std::size_t>(m));
+    const auto side = static_cast<std::size_t>(m);
+    const std::size_t frame = static_cast<std::size_t>(copy.border) * side;
+    const auto pictureWidth = static_cast<std::size_t>(picture.width);
+    const std::size_t inner = pictureWidth * side;
+    // The frame's rows above and below, then each row of the picture framed on
+    // both sides, written once and repeated for the magnification.
+    std::memset(pixels.get(), copy.outside, frame * rowBytes);
+    std::memset(pixels.get() + bytes - frame * rowBytes, copy.outside, frame * rowBytes);
+    for (std::size_t y = 0; y < static_cast<std::size_t>(picture.height); ++y) {
+        std::uint8_t* row = pixels.get() + (frame + y * side) * rowBytes;
+        const std::uint8_t* source = picture.pixels.get() + y * pictureWidth;
+        std::memset(row, copy.outside, frame);
+        std::memset(row + frame + inner, copy.outside, rowBytes - frame - inner);
+        std::uint8_t* target = row + frame;
+        if (side == 1) {
+            std::memcpy(target, source, pictureWidth);
+        } else {
+            for (std::size_t x = 0; x < pictureWidth; ++x) {
+                for (std::size_t k = 0; k < side; ++k) target[x * side + k] = source[x];
+            }
         }
-        for (std::int64_t r = 1; r < m; ++r) std::memcpy(row + r * rowBytes, row, rowBytes);
+        for (std::size_t r = 1; r < side; ++r) std::memcpy(row + r * rowBytes, row, rowBytes);
     }
     out.width = static_cast<std::int32_t>(width);
     out.height = static_cast<std::int32_t>(height);

@@ -56,8 +56,8 @@ inline constexpr int kMaxFramedCopies = 4;
 int framedCopies(const ImageBuffer& picture, FramedCopy (&copies)[kMaxFramedCopies],
                  std::int64_t allowance = INT64_MAX);
 
-// Makes the framed copy of the picture (one grey byte a pixel, rows
-// bottom-up), leaving out the sharpening. False when the copy's size cannot
+// Makes the framed copy of the picture's pixels as loaded (one grey byte a
+// pixel, rows bottom-up), leaving out the sharpening. False when the copy's size cannot
 // be held.
 bool makeFramedCopy(const ImageBuffer& picture, const FramedCopy& copy, ImageBuffer& out);
 

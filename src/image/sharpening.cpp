@@ -27,16 +27,33 @@ int histogramShare(const std::array<std::uint32_t, 256>& histogram, double share
 
 double estimateBlurSigma(const ImageBuffer& picture) {
     if (!picture.pixels || picture.width < 3 || picture.height < 3) return 0.0;
+    // Four histograms of each kind, merged at the end: neighbouring pixels of
+    // a flat area fall in the same bin, and counting them in turn into
+    // different tables keeps each increment from waiting for the one before.
+    constexpr int kWays = 4;
+    std::array<std::array<std::uint32_t, 256>, kWays> greyCounts{};
+    std::array<std::array<std::uint32_t, 256>, kWays> slopeCounts{};
+    const auto width = static_cast<std::size_t>(picture.width);
+    const std::uint8_t* const pixels = picture.pixels.get();
+    for (std::size_t y = 1; y + 1 < static_cast<std::size_t>(picture.height); ++y) {
+        const std::uint8_t* above = pixels + (y - 1) * width;
+        const std::uint8_t* row = pixels + y * width;
+        const std::uint8_t* below = pixels + (y + 1) * width;
+        for (std::size_t x = 1; x + 1 < width; ++x) {
+            const std::size_t way = x % kWays;
+            ++greyCounts[way][row[x]];
+            // Slopes over two pixels, halved: a sharp step shows half its height.
+            const int alongRow = std::abs(row[x + 1] - row[x - 1]);
+            const int alongColumn = std::abs(below[x] - above[x]);
+            ++slopeCounts[way][static_cast<std::size_t>(std::max(alongRow, alongColumn) / 2)];
+        }
+    }
     std::array<std::uint32_t, 256> greys{};
     std::array<std::uint32_t, 256> slopes{};
-    for (std::int32_t y = 1; y + 1 < picture.height; ++y) {
-        for (std::int32_t x = 1; x + 1 < picture.width; ++x) {
-            const int grey = greyAt(picture, x, y);
-            ++greys[static_cast<std::size_t>(grey)];
-            // Slopes over two pixels, halved: a sharp step shows half its height.
-            const int alongRow = std::abs(greyAt(picture, x + 1, y) - greyAt(picture, x - 1, y)) / 2;
-            const int alongColumn = std::abs(greyAt(picture, x, y + 1) - greyAt(picture, x, y - 1)) / 2;
-            ++slopes[static_cast<std::size_t>(std::max(alongRow, alongColumn))];
+    for (int way = 0; way < kWays; ++way) {
+        for (std::size_t bin = 0; bin < 256; ++bin) {
+            greys[bin] += greyCounts[static_cast<std::size_t>(way)][bin];
+            slopes[bin] += slopeCounts[static_cast<std::size_t>(way)][bin];
         }
     }
     const int contrast = histogramShare(greys, 0.95) - histogramShare(greys, 0.05);
@@ -60,45 +77,58 @@ bool unsharpMask(const ImageBuffer& picture, double sigma, double amount, ImageB
     }
     for (float& weight : kernel) weight = static_cast<float>(weight / sum);
 
+    // The Gaussian is applied along rows, then along columns, each sum taking
+    // the taps in order with the picture's edge pixels repeated outwards. Both
+    // passes run over whole rows, tap by tap, so that each pixel's sum is
+    // built in the same order as one pixel at a time.
+    const auto taps = static_cast<std::size_t>(2 * radius + 1);
+    const auto reach = static_cast<std::size_t>(radius);
     std::vector<float> rows;
-    std::vector<float> blurred;
+    std::vector<float> padded;
+    std::vector<float> sums;
     std::unique_ptr<std::uint8_t[]> pixels;
     try {
         rows.resize(width * height);
-        blurred.resize(width * height);
+        padded.resize(width + 2 * reach);
+        sums.resize(width);
     } catch (const std::bad_alloc&) {
         return false;
     }
     pixels.reset(new (std::nothrow) std::uint8_t[width * height]);
     if (!pixels) return false;
-    const auto clampIndex = [](std::ptrdiff_t i, std::size_t size) {
-        return static_cast<std::size_t>(std::clamp<std::ptrdiff_t>(i, 0, static_cast<std::ptrdiff_t>(size) - 1));
-    };
     for (std::size_t y = 0; y < height; ++y) {
-        for (std::size_t x = 0; x < width; ++x) {
-            float acc = 0.0f;
-            for (int k = -radius; k <= radius; ++k) {
-                const std::size_t sx = clampIndex(static_cast<std::ptrdiff_t>(x) + k, width);
-                acc += kernel[static_cast<std::size_t>(k + radius)] * picture.pixels[y * width + sx];
-            }
-            rows[y * width + x] = acc;
+        const std::uint8_t* source = picture.pixels.get() + y * width;
+        for (std::size_t i = 0; i < padded.size(); ++i) {
+            const std::size_t x = std::min(width - 1, i < reach ? 0 : i - reach);
+            padded[i] = source[x];
+        }
+        float* row = rows.data() + y * width;
+        std::fill(row, row + width, 0.0f);
+        for (std::size_t k = 0; k < taps; ++k) {
+            const float weight = kernel[k];
+            const float* shifted = padded.data() + k;
+            for (std::size_t x = 0; x < width; ++x) row[x] += weight * shifted[x];
         }
     }
     for (std::size_t y = 0; y < height; ++y) {
-        for (std::size_t x = 0; x < width; ++x) {
-            float acc = 0.0f;
-            for (int k = -radius; k <= radius; ++k) {
-                const std::size_t sy = clampIndex(static_cast<std::ptrdiff_t>(y) + k, height);
-                acc += kernel[static_cast<std::size_t>(k + radius)] * rows[sy * width + x];
-            }
-            blurred[y * width + x] = acc;
+        std::fill(sums.begin(), sums.end(), 0.0f);
+        for (std::size_t k = 0; k < taps; ++k) {
+            const float weight = kernel[k];
+            const auto sy = static_cast<std::size_t>(
+                std::clamp<std::ptrdiff_t>(static_cast<std::ptrdiff_t>(y + k) - radius, 0,
+                                           static_cast<std::ptrdiff_t>(height) - 1));
+            const float* row = rows.data() + sy * width;
+            for (std::size_t x = 0; x < width; ++x) sums[x] += weight * row[x];
         }
-    }
-    for (std::size_t p = 0; p < width * height; ++p) {
-        const double grey = picture.pixels[p];
-        const double sharpened = std::clamp(grey + amount * (grey - blurred[p]), 0.0, 255.0);
-        const auto byte = static_cast<std::uint8_t>(std::lround(sharpened));
-        pixels[p] = byte;
+        const std::uint8_t* source = picture.pixels.get() + y * width;
+        std::uint8_t* target = pixels.get() + y * width;
+        for (std::size_t x = 0; x < width; ++x) {
+            const double grey = source[x];
+            const double sharpened = std::clamp(grey + amount * (grey - sums[x]), 0.0, 255.0);
+            // Rounded half away from zero, as lround does for these non-negative values.
+            const auto whole = static_cast<int>(sharpened);
+            target[x] = static_cast<std::uint8_t>(whole + (sharpened - whole >= 0.5 ? 1 : 0));
+        }
     }
     out.width = picture.width;
     out.height = picture.height;

@@ -9,7 +9,8 @@ namespace ternwick {
 // The Gaussian sigma, in pixels, that would blur a sharp step of the
 // picture's contrast (between its 5th and 95th percentile greys) into the
 // slope of its steepest edges (the 99.5th percentile of the pixel-to-pixel
-// slopes along rows and columns). 0 for a flat picture.
+// slopes along rows and columns). 0 for a flat picture. Reads the pixels as
+// loaded, never a median-filtered view.
 double estimateBlurSigma(const ImageBuffer& picture);
 
 // picture + amount * (picture - picture blurred by a Gaussian of sigma
