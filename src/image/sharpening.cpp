@@ -27,33 +27,44 @@ int histogramShare(const std::array<std::uint32_t, 256>& histogram, double share
 
 double estimateBlurSigma(const ImageBuffer& picture) {
     if (!picture.pixels || picture.width < 3 || picture.height < 3) return 0.0;
-    // Four histograms of each kind, merged at the end: neighbouring pixels of
-    // a flat area fall in the same bin, and counting them in turn into
-    // different tables keeps each increment from waiting for the one before.
-    constexpr int kWays = 4;
+    // Each row's slopes first, in a loop of plain byte arithmetic, then the
+    // counting; four histograms of each kind, merged at the end, so that
+    // neighbouring pixels of a flat area, which fall in the same bin, are
+    // counted into different tables and no increment waits for the one before.
+    constexpr std::size_t kWays = 4;
     std::array<std::array<std::uint32_t, 256>, kWays> greyCounts{};
     std::array<std::array<std::uint32_t, 256>, kWays> slopeCounts{};
     const auto width = static_cast<std::size_t>(picture.width);
     const std::uint8_t* const pixels = picture.pixels.get();
+    std::vector<std::uint8_t> rowSlopes(width);
     for (std::size_t y = 1; y + 1 < static_cast<std::size_t>(picture.height); ++y) {
         const std::uint8_t* above = pixels + (y - 1) * width;
         const std::uint8_t* row = pixels + y * width;
         const std::uint8_t* below = pixels + (y + 1) * width;
         for (std::size_t x = 1; x + 1 < width; ++x) {
-            const std::size_t way = x % kWays;
-            ++greyCounts[way][row[x]];
             // Slopes over two pixels, halved: a sharp step shows half its height.
             const int alongRow = std::abs(row[x + 1] - row[x - 1]);
             const int alongColumn = std::abs(below[x] - above[x]);
-            ++slopeCounts[way][static_cast<std::size_t>(std::max(alongRow, alongColumn) / 2)];
+            rowSlopes[x] = static_cast<std::uint8_t>(std::max(alongRow, alongColumn) / 2);
+        }
+        std::size_t x = 1;
+        for (; x + kWays < width; x += kWays) {
+            for (std::size_t way = 0; way < kWays; ++way) {
+                ++greyCounts[way][row[x + way]];
+                ++slopeCounts[way][rowSlopes[x + way]];
+            }
+        }
+        for (; x + 1 < width; ++x) {
+            ++greyCounts[0][row[x]];
+            ++slopeCounts[0][rowSlopes[x]];
         }
     }
     std::array<std::uint32_t, 256> greys{};
     std::array<std::uint32_t, 256> slopes{};
-    for (int way = 0; way < kWays; ++way) {
+    for (std::size_t way = 0; way < kWays; ++way) {
         for (std::size_t bin = 0; bin < 256; ++bin) {
-            greys[bin] += greyCounts[static_cast<std::size_t>(way)][bin];
-            slopes[bin] += slopeCounts[static_cast<std::size_t>(way)][bin];
+            greys[bin] += greyCounts[way][bin];
+            slopes[bin] += slopeCounts[way][bin];
         }
     }
     const int contrast = histogramShare(greys, 0.95) - histogramShare(greys, 0.05);
