@@ -89,7 +89,8 @@ int main(int argc, char** argv) {
     std::vector<Pic> pics = {scene(40, 40, 41), scene(80, 80, 41), scene(150, 150, 41), noise(150, 150, 21), texture(160, 120, 21),
                              scene(300, 300, 21), scene(400, 300, 15), noise(512, 512, 9), scene(640, 480, 9), texture(640, 480, 9),
                              scene(1280, 960, 5), noise(1280, 960, 5), noise(4000, 3000, 3), waves(320, 240, 9), waves(960, 960, 5),
-                             blurredShapes(640, 480, 3, 5), blurredShapes(2000, 1500, 4, 3), blurredShapes(640, 480, 6, 5)};
+                             blurredShapes(240, 240, 2, 9), blurredShapes(240, 240, 3, 9), blurredShapes(640, 480, 3, 5),
+                             blurredShapes(2000, 1500, 4, 3), blurredShapes(640, 480, 6, 5)};
     for (const Pic& p : pics) {
         if (!only.empty() && p.name.find(only) == std::string::npos) continue;
         std::vector<double> t;
