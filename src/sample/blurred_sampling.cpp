@@ -14,9 +14,16 @@ namespace ternwick {
 namespace {
 
 // Sizes whose modules would be smaller than this many pixels, or blurred by
-// more than this many modules, are not tried.
+// more than this many modules (as undone, a fifth wider than measured), are
+// not tried: beyond it the clock keeps about a hundredth of the contrast and
+// no grid is placed right.
 constexpr double kLeastModulePixels = 1.5;
-constexpr double kMostModuleSigma = 1.4;
+constexpr double kMostModuleSigma = 1.1;
+
+// Sizes whose clock shows less clearly than this (its cycles' strength over
+// that of the cycle counts beside it) are not tried: a finder-like shape
+// without a clock pattern along its open sides shows about 1.
+constexpr double kLeastClockClarity = 1.5;
 
 // The picture's blur is measured a little short, and undoing too little of it
 // costs more modules than undoing too much: the blur undone is this much wider.
@@ -112,16 +119,43 @@ double cycleStrength(const std::array<double, kProfileSamples>& profile, int cyc
     return std::hypot(re, im);
 }
 
+// Cycle strengths along both profiles, each computed once: neighbouring
+// sizes share the cycle counts they compare.
+class CycleStrengths {
+public:
+    explicit CycleStrengths(const ClockProfiles& profiles) : profiles_(profiles) {}
+
+    double of(bool top, int cycles) {
+        if (cycles < 0 || cycles >= kMostCycles) return cycleStrength(top ? profiles_.top : profiles_.right, cycles);
+        const auto index = static_cast<std::size_t>(cycles);
+        auto& known = top ? topKnown_ : rightKnown_;
+        auto& strength = top ? top_ : right_;
+        if (!known[index]) {
+            strength[index] = cycleStrength(top ? profiles_.top : profiles_.right, cycles);
+            known[index] = true;
+        }
+        return strength[index];
+    }
+
+private:
+    static constexpr int kMostCycles = 80;
+    const ClockProfiles& profiles_;
+    std::array<double, kMostCycles> top_{};
+    std::array<double, kMostCycles> right_{};
+    std::array<bool, kMostCycles> topKnown_{};
+    std::array<bool, kMostCycles> rightKnown_{};
+};
+
 // How clearly a square size's clock shows along both clock sides: the
 // strength of its half as many cycles as modules over the mean strength of
 // the two cycle counts on either side.
-double clockClarity(const ClockProfiles& profiles, int size) {
+double clockClarity(CycleStrengths& strengths, int size) {
     const int cycles = size / 2;
     double clock = 0.0;
     double beside = 0.0;
-    for (const auto* profile : {&profiles.top, &profiles.right}) {
-        clock += cycleStrength(*profile, cycles);
-        for (const int d : {-2, -1, 1, 2}) beside += cycleStrength(*profile, cycles + d) / 4.0;
+    for (const bool top : {true, false}) {
+        clock += strengths.of(top, cycles);
+        for (const int d : {-2, -1, 1, 2}) beside += strengths.of(top, cycles + d) / 4.0;
     }
     return beside > 0.0 ? clock / beside : 0.0;
 }
@@ -365,6 +399,7 @@ int blurredSizeIndex(const SymbolResult& symbol, SearchContext& context, const I
     ClockProfiles profiles;
     sampleClockProfiles(symbol, picture, profiles);
     context.work.charge(2 * kProfileSamples);
+    CycleStrengths strengths(profiles);
     std::array<Scored, kSymbolSizeCount> scored{};
     int count = 0;
     for (int s = 0; s < kSymbolSizeCount; ++s) {
@@ -372,7 +407,8 @@ int blurredSizeIndex(const SymbolResult& symbol, SearchContext& context, const I
         const double modulePixels = side / modules;
         if (modulePixels < kLeastModulePixels || blurPixels / modulePixels > kMostModuleSigma) continue;
         context.work.charge(10 * kProfileSamples / 4);
-        scored[static_cast<std::size_t>(count++)] = Scored{clockClarity(profiles, modules), s};
+        const double clarity = clockClarity(strengths, modules);
+        if (clarity >= kLeastClockClarity) scored[static_cast<std::size_t>(count++)] = Scored{clarity, s};
     }
     std::stable_sort(scored.begin(), scored.begin() + count,
                      [](const Scored& a, const Scored& b) { return a.clarity > b.clarity; });
