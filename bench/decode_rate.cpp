@@ -411,6 +411,24 @@ void runHardGroups() {
             tally("photo: thresholded", text, size, options, true, &look);
         }
     }
+    // Keystone on the small sizes too, after every other group so that their
+    // pictures stay as they were.
+    for (const int size : {10, 16, 24, 32}) {
+        for (int k = 0; k < 4; ++k) {
+            const std::string text = testing::sampleText(size, seed + 7);
+            testing::RenderOptions options;
+            options.supersampling = 3;
+            options.moduleSize = 4;
+            options.quietZone = 3.0;
+            options.rotationDegrees = 10.0 * k;
+            for (const int percent : {10, 15, 20}) {
+                const double term = percent / 100.0 / (size * options.moduleSize);
+                options.perspective[0] = k % 2 == 0 ? term : 0.0;
+                options.perspective[1] = k % 2 == 0 ? 0.0 : term;
+                tally("keystone " + std::to_string(percent) + " %, 10-32", text, size, options, false);
+            }
+        }
+    }
     printTable("hard group", groups);
 }
 
