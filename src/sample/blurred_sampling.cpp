@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <complex>
+#include <limits>
 #include <new>
 #include <vector>
 
@@ -24,6 +25,11 @@ constexpr double kMostModuleSigma = 1.1;
 // that of the cycle counts beside it) are not tried: a finder-like shape
 // without a clock pattern along its open sides shows about 1.
 constexpr double kLeastClockClarity = 1.5;
+
+// Squares whose interior spreads by more than this share of the contrast
+// between finder and quiet zone are not read: a symbol's modules, even
+// blurred and noisy, spread by about half of it.
+constexpr double kMostInteriorSpread = 1.0;
 
 // The picture's blur is measured a little short, and undoing too little of it
 // costs more modules than undoing too much: the blur undone is this much wider.
@@ -171,6 +177,53 @@ double clockAlternation(const SymbolResult& symbol, const ImageBuffer& picture, 
         sum += sign * moduleGrey(symbol, picture, size, i, size - 1);
     }
     return sum / size;
+}
+
+// The spread of the interior's module-centre greys (their standard
+// deviation) over the contrast between the finder's two solid sides and the
+// quiet zone beside them, on a raw grid of a square of the size. Greys that
+// lie between the finder's and the quiet zone's spread by at most half the
+// contrast; a square whose "finder" stands out less than its inside varies
+// is no symbol.
+double interiorSpread(const float* grid, int size) {
+    const int n = size + gridMargin;
+    const int half = gridMargin / 2;
+    const auto at = [&](int k, int l) { return grid[static_cast<std::size_t>((k + half) * n + (l + half))]; };
+    double finder = 0.0;
+    double finderCount = 0.0;
+    double quiet = 0.0;
+    double quietCount = 0.0;
+    for (int i = 0; i < size; ++i) {
+        for (const float grey : {at(0, i), at(i, 0)}) {
+            if (grey >= 0.0f) {
+                finder += grey;
+                ++finderCount;
+            }
+        }
+        for (const float grey : {at(-1, i), at(i, -1)}) {
+            if (grey >= 0.0f) {
+                quiet += grey;
+                ++quietCount;
+            }
+        }
+    }
+    double sum = 0.0;
+    double squares = 0.0;
+    double count = 0.0;
+    for (int k = 2; k < size - 2; ++k) {
+        for (int l = 2; l < size - 2; ++l) {
+            const double grey = at(k, l);
+            if (grey < 0.0) continue;
+            sum += grey;
+            squares += grey * grey;
+            ++count;
+        }
+    }
+    if (finderCount == 0.0 || quietCount == 0.0 || count < 2.0) return 0.0;
+    const double contrast = std::abs(quiet / quietCount - finder / finderCount);
+    const double mean = sum / count;
+    const double deviation = std::sqrt(std::max(0.0, squares / count - mean * mean));
+    return contrast > 0.0 ? deviation / contrast : std::numeric_limits<double>::infinity();
 }
 
 // A straight line over one clock side: offset + slope * position, both in
@@ -433,13 +486,15 @@ int fitBlurredSymbol(SymbolResult& symbol, SearchContext& context, const ImageBu
     const ModuleBlur blur = moduleBlur(moduleSigma);
     const std::int64_t cells = static_cast<std::int64_t>(modules + gridMargin) * (modules + gridMargin);
     const std::int64_t taps = (2 * blur.radius + 1) * (2 * blur.radius + 1);
-    context.work.charge(cells + cells * kSweeps * taps / 8);  // samples, then the sweeps
+    context.work.charge(cells);  // the samples
     const SideLine top = fitClockSide(symbol, picture, modules, true);
     const SideLine right = fitClockSide(symbol, picture, modules, false);
     context.work.charge(2 * kPhasorSamplesPerModule * modules);
     moveSquareToClocks(symbol, modules, top, right);
     sampleGrid(symbol, picture, grids->rawGrid.data(), GridPart::BorderBand);
     sampleGrid(symbol, picture, grids->rawGrid.data(), GridPart::Interior);
+    if (interiorSpread(grids->rawGrid.data(), modules) > kMostInteriorSpread) return 0;
+    context.work.charge(cells * kSweeps * taps / 8);  // the sweeps
     deblurModuleGrid(grids->rawGrid.data(), grids->binarisedGrid.data(), modules, shape.regionSize, moduleSigma,
                      symbol.polarity == 1);
     if (!acceptSymbolSize(symbol, context, modules - 2)) return 0;
