@@ -113,14 +113,23 @@ void sampleClockProfiles(const SymbolResult& symbol, const ImageBuffer& picture,
     for (double& grey : profiles.right) grey -= rightSum / kProfileSamples;
 }
 
-// The strength of the given number of cycles along a profile.
+// The strength of the given number of cycles along a profile: the length of
+// the sum of its samples turned by the cycles' angle at each, the turn built
+// up sample by sample rather than taken from a sine and cosine at each.
 double cycleStrength(const std::array<double, kProfileSamples>& profile, int cycles) {
+    const double step = 2.0 * 3.14159265358979 * cycles / kProfileSamples;
+    const double turnCos = std::cos(step);
+    const double turnSin = std::sin(step);
+    double atCos = std::cos(step / 2.0);  // sample j sits at j + 0.5
+    double atSin = std::sin(step / 2.0);
     double re = 0.0;
     double im = 0.0;
-    for (int j = 0; j < kProfileSamples; ++j) {
-        const double angle = 2.0 * 3.14159265358979 * cycles * (j + 0.5) / kProfileSamples;
-        re += profile[static_cast<std::size_t>(j)] * std::cos(angle);
-        im += profile[static_cast<std::size_t>(j)] * std::sin(angle);
+    for (const double grey : profile) {
+        re += grey * atCos;
+        im += grey * atSin;
+        const double nextCos = atCos * turnCos - atSin * turnSin;
+        atSin = atSin * turnCos + atCos * turnSin;
+        atCos = nextCos;
     }
     return std::hypot(re, im);
 }
