@@ -15,11 +15,15 @@ constexpr int kSamplesPerModule = 8;
 // The least grey difference a measured profile must span.
 constexpr double kLeastContrast = 16.0;
 // The modules of a side compared with each size's clock pattern near the finder.
-constexpr int kRankedModules = 20;
+constexpr int kRankedModules = 10;
 // Each side's measured dark modules count as one point each; the solid
 // sides' edges as this much, and the prior transform's points as this much.
 constexpr double kEdgeWeight = 0.5;
 constexpr double kPriorWeight = 0.02;
+// The least share of the first modules (matching less mismatching) in which
+// some size's clocks must show near the finder: below it the candidate has no
+// dashed sides to follow.
+constexpr double kLeastClockScore = 0.35;
 // A dashed side ends where this many dark modules in a row are missing.
 constexpr int kMissesAtEnd = 2;
 
@@ -36,11 +40,15 @@ void basis(double u, double v, double (&terms)[kTerms]) {
     terms[9] = v * v * v;
 }
 
+// A coordinate as a float, kept within a range far beyond any picture so
+// that a wild fit never leaves the float's range.
+float coordinate(double value) { return static_cast<float>(std::clamp(value, -1e9, 1e9)); }
+
 Vector2 plus(const Vector2& p, const Vector2& v, double t) {
-    return {static_cast<float>(p.x + v.x * t), static_cast<float>(p.y + v.y * t)};
+    return {coordinate(p.x + v.x * t), coordinate(p.y + v.y * t)};
 }
 
-Vector2 scaled(const Vector2& v, double t) { return {static_cast<float>(v.x * t), static_cast<float>(v.y * t)}; }
+Vector2 scaled(const Vector2& v, double t) { return {coordinate(v.x * t), coordinate(v.y * t)}; }
 
 // Grey of a picture point; false outside the picture.
 bool greyOf(const ImageBuffer& image, const Vector2& p, double& grey) {
@@ -217,7 +225,7 @@ int followSide(const SymbolResult& symbol, const ImageBuffer& image, bool top, i
     int misses = 0;
     Vector2 lastFound{};
     const std::size_t firstPoint = points.size();
-    for (int i = 0; i <= 150 && misses < kMissesAtEnd; ++i) {
+    for (int i = 0; i <= 146 + 2 * kMissesAtEnd && misses < kMissesAtEnd; ++i) {
         if (i > 0) centre = plus(centre, along, 1.0);
         if (i % 2 != 0) continue;
         // One module outwards, from the prior at the module's place along the side.
@@ -240,8 +248,7 @@ int followSide(const SymbolResult& symbol, const ImageBuffer& image, bool top, i
         if (lastDark >= 0) {
             // The step along the side follows what the modules measure, smoothed.
             const Vector2 measured = scaled(difference(found, lastFound), 1.0 / (i - lastDark));
-            along = Vector2{static_cast<float>((along.x + measured.x) / 2.0),
-                            static_cast<float>((along.y + measured.y) / 2.0)};
+            along = Vector2{coordinate((along.x + measured.x) / 2.0), coordinate((along.y + measured.y) / 2.0)};
         }
         centre = found;
         lastFound = found;
@@ -286,6 +293,42 @@ void measureSolidSides(const CubicGrid& grid, const ImageBuffer& image, bool fin
     }
 }
 
+// Follows the dashed line of the alignment pattern at column (or row) d,
+// from the dashed side where it begins, with the grid as the prior: along
+// the line at every dark module, and across it at every light module, whose
+// neighbour on the solid line beside it is of the finder's colour. Appends
+// the dark modules' centres to points.
+void followInnerLine(const CubicGrid& grid, const ImageBuffer& image, bool column, int d, bool finderDark,
+                     SearchContext& context, std::vector<GridPoint>& points) {
+    const int size = grid.size;
+    const auto module = [&](int i) {
+        return column ? std::pair{d + 0.5, i + 0.5} : std::pair{i + 0.5, d + 0.5};
+    };
+    const auto [X0, Y0] = module(size - 2);
+    Vector2 centre = grid.at(X0, Y0);
+    for (int i = size - 2; i >= 1; --i) {
+        const auto [X, Y] = module(i);
+        if (i < size - 2) {
+            // The step from the grid where it is, corrected by what was measured so far.
+            const auto [Xn, Yn] = module(i + 1);
+            centre = plus(centre, difference(grid.at(X, Y), grid.at(Xn, Yn)), 1.0);
+        }
+        const Vector2 along = difference(grid.at(column ? X : X + 1.0, column ? Y + 1.0 : Y), grid.at(X, Y));
+        const Vector2 across = difference(grid.at(column ? X + 1.0 : X, column ? Y : Y + 1.0), grid.at(X, Y));
+        if (i % 2 == 0) {
+            const double shift = moduleOffset(image, centre, along, finderDark, context);
+            if (std::isnan(shift)) continue;
+            centre = plus(centre, along, shift);
+            points.push_back(GridPoint{X, Y, centre});
+        } else {
+            // The light module seen as the finder's colour: its edge towards the solid line.
+            const double edge = outerEdge(image, centre, across, !finderDark, context);
+            if (std::isnan(edge) || edge < 0.0 || edge > 1.0) continue;
+            centre = plus(centre, across, edge - 0.5);
+        }
+    }
+}
+
 // Solves the symmetric system in place by elimination with partial pivoting.
 template <int N>
 bool solve(double (&a)[N][N], double (&b)[N], double (&x)[N]) {
@@ -322,7 +365,7 @@ Vector2 CubicGrid::at(double X, double Y) const {
         px += x[i] * terms[i];
         py += y[i] * terms[i];
     }
-    return {static_cast<float>(px), static_cast<float>(py)};
+    return {coordinate(px), coordinate(py)};
 }
 
 bool fitCubicGrid(int size, const std::vector<GridPoint>& points, const std::vector<GridLineConstraint>& lines,
@@ -378,7 +421,7 @@ int fitBentSymbol(SymbolResult& symbol, SearchContext& context) {
             bestSize = shape.symbolSize;
         }
     }
-    if (bestSize == 0) return 0;
+    if (bestSize == 0 || bestScore < kLeastClockScore) return 0;
     std::vector<GridPoint> points;
     const int across = followSide(symbol, image, true, bestSize, finderDark, context, points);
     const int up = followSide(symbol, image, false, bestSize, finderDark, context, points);
@@ -394,23 +437,26 @@ int fitBentSymbol(SymbolResult& symbol, SearchContext& context) {
     }
     CubicGrid grid;
     if (!fitCubicGrid(size, points, {}, kEdgeWeight, prior, kPriorWeight, grid)) return 0;
-    // The solid sides measured where the grid puts them, twice: the second
-    // time where the first fit put them, leaving out edges that fit still
-    // lies more than half a module from.
+    // The solid sides measured where the grid puts them; then the dashed
+    // lines of the alignment patterns, followed from the dashed sides; then
+    // the solid sides once more, leaving out edges the grid still lies more
+    // than half a module from.
     std::vector<GridLineConstraint> lines;
-    for (int round = 0; round < 2; ++round) {
-        lines.clear();
-        measureSolidSides(grid, image, finderDark, context, lines);
-        if (round == 1) {
-            const double module = std::hypot(points.back().picture.x - points.front().picture.x,
-                                             points.back().picture.y - points.front().picture.y) /
-                                  (size * 1.4142);
-            std::erase_if(lines, [&](const GridLineConstraint& line) {
-                return std::fabs(dot(line.normal, difference(grid.at(line.X, line.Y), line.picture))) > module / 2;
-            });
-        }
-        if (!fitCubicGrid(size, points, lines, kEdgeWeight, prior, kPriorWeight, grid)) return 0;
+    measureSolidSides(grid, image, finderDark, context, lines);
+    if (!fitCubicGrid(size, points, lines, kEdgeWeight, prior, kPriorWeight, grid)) return 0;
+    const SymbolSize& shape = kSymbolSizes[static_cast<std::size_t>(findSizeIndex(size))];
+    for (int d = shape.regionSize + 1; d < size - 1; d += shape.regionSize + 2) {
+        followInnerLine(grid, image, true, d, finderDark, context, points);
+        followInnerLine(grid, image, false, d, finderDark, context, points);
     }
+    if (!fitCubicGrid(size, points, lines, kEdgeWeight, prior, kPriorWeight, grid)) return 0;
+    lines.clear();
+    measureSolidSides(grid, image, finderDark, context, lines);
+    const double module = distance(grid.at(0.0, 0.0), grid.at(size, 0.0)) / size;
+    std::erase_if(lines, [&](const GridLineConstraint& line) {
+        return std::fabs(dot(line.normal, difference(grid.at(line.X, line.Y), line.picture))) > module / 2;
+    });
+    if (!fitCubicGrid(size, points, lines, kEdgeWeight, prior, kPriorWeight, grid)) return 0;
 
     // Every module and a margin round the symbol, thresholded against its neighbourhood.
     SamplingGrids* grids = samplingGridsOf(context);

@@ -5,9 +5,11 @@
 // border check find its size. Both dashed sides are followed module by
 // module from the finder, correcting the position at every dark module; how
 // far they run gives the size. A smooth grid (a cubic in the module
-// coordinates) is fitted to the dark modules' centres found and to the outer
-// edges of the finder's solid sides, and every module is sampled from it and
-// thresholded against its neighbourhood.
+// coordinates) is fitted to the dark modules' centres found, to the outer
+// edges of the finder's solid sides and, in a symbol of several data
+// regions, to the dashed lines of its alignment patterns, followed the same
+// way from the dashed sides; every module is sampled from it and thresholded
+// against its neighbourhood.
 #pragma once
 
 #include <vector>
