@@ -24,6 +24,8 @@ constexpr double kPriorWeight = 0.02;
 // some size's clocks must show near the finder: below it the candidate has no
 // dashed sides to follow.
 constexpr double kLeastClockScore = 0.35;
+// The ring may show the wrong colour in at most one module in this many.
+constexpr int kRingShareDivisor = 8;
 // A dashed side ends where this many dark modules in a row are missing.
 constexpr int kMissesAtEnd = 2;
 
@@ -213,9 +215,11 @@ double clockScore(const SymbolResult& symbol, const ImageBuffer& image, int size
 // Follows a dashed side from the finder with the prior of the size, module
 // by module, correcting the position at every dark module found. Returns the
 // side's length in modules (0 when it ran out of the table) and appends the
-// dark modules' centres to points.
+// dark modules' centres to points. With a known length (the other side's),
+// the side is followed past missing modules to that length, and at least a
+// quarter of its modules must be found.
 int followSide(const SymbolResult& symbol, const ImageBuffer& image, bool top, int size, bool finderDark,
-               SearchContext& context, std::vector<GridPoint>& points) {
+               SearchContext& context, std::vector<GridPoint>& points, int knownLength = 0) {
     double X = 0.0;
     double Y = 0.0;
     sideModule(top, size, 0, X, Y);
@@ -225,7 +229,11 @@ int followSide(const SymbolResult& symbol, const ImageBuffer& image, bool top, i
     int misses = 0;
     Vector2 lastFound{};
     const std::size_t firstPoint = points.size();
-    for (int i = 0; i <= 146 + 2 * kMissesAtEnd && misses < kMissesAtEnd; ++i) {
+    int found = 0;
+    const auto goOn = [&](int i) {
+        return knownLength > 0 ? i <= knownLength - 2 : i <= 146 + 2 * kMissesAtEnd && misses < kMissesAtEnd;
+    };
+    for (int i = 0; goOn(i); ++i) {
         if (i > 0) centre = plus(centre, along, 1.0);
         if (i % 2 != 0) continue;
         // One module outwards, from the prior at the module's place along the side.
@@ -237,26 +245,28 @@ int followSide(const SymbolResult& symbol, const ImageBuffer& image, bool top, i
             ++misses;
             continue;
         }
-        Vector2 found = plus(centre, along, shift);
-        const double edge = outerEdge(image, found, outward, finderDark, context);
+        Vector2 dark = plus(centre, along, shift);
+        const double edge = outerEdge(image, dark, outward, finderDark, context);
         if (std::isnan(edge) || edge < 0.0 || edge > 1.0) {
             ++misses;
             continue;
         }
-        found = plus(found, outward, edge - 0.5);
+        dark = plus(dark, outward, edge - 0.5);
         misses = 0;
         if (lastDark >= 0) {
             // The step along the side follows what the modules measure, smoothed.
-            const Vector2 measured = scaled(difference(found, lastFound), 1.0 / (i - lastDark));
+            const Vector2 measured = scaled(difference(dark, lastFound), 1.0 / (i - lastDark));
             along = Vector2{coordinate((along.x + measured.x) / 2.0), coordinate((along.y + measured.y) / 2.0)};
         }
-        centre = found;
-        lastFound = found;
+        centre = dark;
+        lastFound = dark;
         lastDark = i;
-        points.push_back(GridPoint{top ? i + 0.5 : 0.0, top ? 0.0 : i + 0.5, found});
+        ++found;
+        points.push_back(GridPoint{top ? i + 0.5 : 0.0, top ? 0.0 : i + 0.5, dark});
     }
-    const int length = lastDark + 2;
-    if (lastDark < 0 || misses < kMissesAtEnd || findSizeIndex(length) < 0) {
+    const int length = knownLength > 0 ? knownLength : lastDark + 2;
+    const bool ended = knownLength > 0 ? 4 * found >= knownLength : misses >= kMissesAtEnd;
+    if (lastDark < 0 || !ended || findSizeIndex(length) < 0) {
         points.resize(firstPoint);
         return 0;
     }
@@ -354,6 +364,27 @@ bool solve(double (&a)[N][N], double (&b)[N], double (&x)[N]) {
     return true;
 }
 
+// Modules of the ring (in a binarised grid of the given side, the symbol
+// gridMargin / 2 cells in) whose colour is not the pattern's, by the polarity
+// the border check set.
+int ringMismatches(const SymbolResult& symbol, const float* binarised, int side) {
+    const int size = side - gridMargin;
+    const int half = gridMargin / 2;
+    int mismatches = 0;
+    for (int k = 0; k < size; ++k) {
+        for (int l = 0; l < size; ++l) {
+            if (k != 0 && l != 0 && k != size - 1 && l != size - 1) continue;
+            const float value = binarised[static_cast<std::size_t>(k + half) * side + (l + half)];
+            if (value < 0.0f) continue;
+            const bool dark = value < 128.0f;
+            const bool finder = symbol.polarity == 1 ? dark : !dark;
+            const bool expected = k == 0 || l == 0 || ringExpectsFinderColour(k == size - 1 ? l : k);
+            if (finder != expected) ++mismatches;
+        }
+    }
+    return mismatches;
+}
+
 }  // namespace
 
 Vector2 CubicGrid::at(double X, double Y) const {
@@ -423,9 +454,20 @@ int fitBentSymbol(SymbolResult& symbol, SearchContext& context) {
     }
     if (bestSize == 0 || bestScore < kLeastClockScore) return 0;
     std::vector<GridPoint> points;
-    const int across = followSide(symbol, image, true, bestSize, finderDark, context, points);
-    const int up = followSide(symbol, image, false, bestSize, finderDark, context, points);
-    if (across == 0 || across != up) return 0;
+    std::vector<GridPoint> rightPoints;
+    int across = followSide(symbol, image, true, bestSize, finderDark, context, points);
+    int up = followSide(symbol, image, false, bestSize, finderDark, context, rightPoints);
+    if (across != up) {
+        // Where one side stopped short at missing modules, it is followed again to the other's length.
+        const bool topShorter = across < up;
+        const int longer = std::max(across, up);
+        std::vector<GridPoint>& shorter = topShorter ? points : rightPoints;
+        shorter.clear();
+        if (followSide(symbol, image, topShorter, bestSize, finderDark, context, shorter, longer) != longer) return 0;
+        across = up = longer;
+    }
+    if (across == 0) return 0;
+    points.insert(points.end(), rightPoints.begin(), rightPoints.end());
     const int size = across;
     std::vector<GridPoint> prior;
     for (int i = 0; i <= 4; ++i) {
@@ -477,7 +519,10 @@ int fitBentSymbol(SymbolResult& symbol, SearchContext& context) {
     }
     symbol.mappingRows = size - 2;
     symbol.mappingCols = size - 2;
-    if (checkBorderPatternThresholded(symbol, grids->binarisedGrid.data()) == 0) return 0;
+    // The size comes from both sides, so the ring only has to show mostly
+    // the pattern: a few parts of a photographed ring may be lost.
+    checkBorderPatternThresholded(symbol, grids->binarisedGrid.data());
+    if (ringMismatches(symbol, grids->binarisedGrid.data(), side) * kRingShareDivisor > 4 * (size - 1)) return 0;
     if (!acceptSymbolSize(symbol, context, size - 2)) return 0;
     gridToModules(symbol, grids->binarisedGrid.data());
     return 1;
