@@ -10,7 +10,7 @@ namespace ternwick {
 namespace {
 
 constexpr int kTerms = 10;
-// Samples a module along a measured profile.
+// Samples taken a module along a measured profile.
 constexpr int kSamplesPerModule = 8;
 // The least grey difference a measured profile must span.
 constexpr double kLeastContrast = 16.0;
@@ -65,7 +65,7 @@ bool greyOf(const ImageBuffer& image, const Vector2& p, double& grey) {
 }
 
 // Greys along a line through a picture point, kSamplesPerModule a module,
-// from `from` to `to` modules of the step vector; points outside the picture
+// from start to end modules of the step vector; points outside the picture
 // take the background's colour. Classified against the middle of the
 // profile's own darkest and lightest grey.
 struct Profile {
