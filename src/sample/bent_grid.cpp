@@ -364,6 +364,47 @@ bool solve(double (&a)[N][N], double (&b)[N], double (&x)[N]) {
     return true;
 }
 
+// Sets the symbol's transforms to the projective map through the grid's four
+// corners, so that the symbol's corners are reported where the grid put them.
+// Left as they were when the corners make no map.
+void setTransformsFromCorners(SymbolResult& symbol, const CubicGrid& grid) {
+    // Unknowns a..h of x = (a X + b Y + c) / (g X + h Y + 1), y = (d X + e Y + f) / (g X + h Y + 1).
+    double equations[8][8] = {};
+    double values[8] = {};
+    double h[8] = {};
+    const double square[4][2] = {{0.0, 0.0}, {100.0, 0.0}, {0.0, 100.0}, {100.0, 100.0}};
+    for (int c = 0; c < 4; ++c) {
+        const double X = square[c][0];
+        const double Y = square[c][1];
+        const Vector2 p = grid.at(X * grid.size / 100.0, Y * grid.size / 100.0);
+        double(&rowX)[8] = equations[2 * c];
+        double(&rowY)[8] = equations[2 * c + 1];
+        rowX[0] = X;
+        rowX[1] = Y;
+        rowX[2] = 1.0;
+        rowX[6] = -X * p.x;
+        rowX[7] = -Y * p.x;
+        values[2 * c] = p.x;
+        rowY[3] = X;
+        rowY[4] = Y;
+        rowY[5] = 1.0;
+        rowY[6] = -X * p.y;
+        rowY[7] = -Y * p.y;
+        values[2 * c + 1] = p.y;
+    }
+    if (!solve(equations, values, h)) return;
+    for (const double v : h) {
+        if (!std::isfinite(v) || std::fabs(v) > 1e9) return;
+    }
+    // Row vectors: [X Y 1] times the matrix.
+    const auto f = [](double v) { return static_cast<float>(v); };
+    const Matrix3 inverse{{{f(h[0]), f(h[3]), f(h[6])}, {f(h[1]), f(h[4]), f(h[7])}, {f(h[2]), f(h[5]), 1.0f}}};
+    Matrix3 forward;
+    if (matrixInverse(inverse, forward) != 1) return;
+    symbol.inverseTransform = inverse;
+    symbol.forwardTransform = forward;
+}
+
 // Modules of the ring (in a binarised grid of the given side, the symbol
 // gridMargin / 2 cells in) whose colour is not the pattern's, by the polarity
 // the border check set.
@@ -525,6 +566,7 @@ int fitBentSymbol(SymbolResult& symbol, SearchContext& context) {
     if (ringMismatches(symbol, grids->binarisedGrid.data(), side) * kRingShareDivisor > 4 * (size - 1)) return 0;
     if (!acceptSymbolSize(symbol, context, size - 2)) return 0;
     gridToModules(symbol, grids->binarisedGrid.data());
+    setTransformsFromCorners(symbol, grid);
     return 1;
 }
 

@@ -52,8 +52,9 @@ bool fitCubicGrid(int size, const std::vector<GridPoint>& points, const std::vec
                   double lineWeight, const std::vector<GridPoint>& prior, double priorWeight, CubicGrid& grid);
 
 // Reads the candidate (finder, sides and polarity located) as a square whose
-// grid is bent. 1 with the size accepted, the buffers allocated and modules
-// filled; 0 with nothing allocated.
+// grid is bent. 1 with the size accepted, the buffers allocated, modules
+// filled and the transforms set through the grid's corners; 0 with nothing
+// allocated.
 int fitBentSymbol(SymbolResult& symbol, SearchContext& context);
 
 }  // namespace ternwick

@@ -5,6 +5,7 @@
 // a grid bent by a cubic.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <utility>
 #include <vector>
 
@@ -52,6 +53,11 @@ TEST(BentGrid, TiltedSymbolsOnTheFindersAffineTransformAreSizedAndRead) {
         EXPECT_EQ(fitSymbolSizeFromBorder(bordered, context), 0) << c.size;
         ASSERT_EQ(fitBentSymbol(symbol, context), 1) << c.size;
         EXPECT_EQ(symbolRows(symbol), c.size);
+        // Its corners where the grid found them: the far one too, which the finder's transform misses.
+        Vector2 far;
+        transformPoint(symbol.inverseTransform, Vector2{100.0f, 100.0f}, far);
+        const Vector2 drawn = rendered.toImage(c.size, c.size);
+        EXPECT_LT(std::hypot(far.x - drawn.x, far.y - drawn.y), 0.5 * 3) << c.size;
         placeCodewords(symbol);
         EXPECT_EQ(correctSymbol(symbol), 1) << c.size;
         releaseSymbolBuffers(symbol);
