@@ -11,6 +11,7 @@
 #include "locate/finder.h"
 #include "locate/region_refine.h"
 #include "message/codeword_decoder.h"
+#include "sample/bent_grid.h"
 #include "sample/blurred_sampling.h"
 #include "sample/grid_sampling.h"
 #include "sample/placement.h"
@@ -469,9 +470,15 @@ int attemptScanLineSecondPass(DecodeContext& context, int direction, int lineInd
 bool readUnsizedCandidate(DecodeContext& context, const Candidate& located, int pass) {
     SymbolResult candidate;
     static_cast<Candidate&>(candidate) = located;
-    if (fitSymbolSizeFromBorder(candidate, context) == 0) return false;
-    sampleModules(candidate, context);
-    context.work.charge(candidate.moduleCount);
+    if (fitSymbolSizeFromBorder(candidate, context) == 1) {
+        sampleModules(candidate, context);
+        context.work.charge(candidate.moduleCount);
+    } else {
+        // A grid bent so far that no size passes on the transform: the size
+        // and the grid from following both dashed sides.
+        static_cast<Candidate&>(candidate) = located;
+        if (fitBentSymbol(candidate, context) == 0) return false;
+    }
     std::vector<std::uint8_t> placed;
     if (!placeAndCorrect(candidate, context, placed) && !correctsMirrored(candidate, context, placed)) {
         releaseSymbolBuffers(candidate);
