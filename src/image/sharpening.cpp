@@ -36,7 +36,12 @@ double estimateBlurSigma(const ImageBuffer& picture) {
     std::array<std::array<std::uint32_t, 256>, kWays> slopeCounts{};
     const auto width = static_cast<std::size_t>(picture.width);
     const std::uint8_t* const pixels = picture.pixels.get();
-    std::vector<std::uint8_t> rowSlopes(width);
+    std::vector<std::uint8_t> rowSlopes;
+    try {
+        rowSlopes.resize(width);
+    } catch (const std::bad_alloc&) {
+        return 0.0;  // judged unblurred: no sharpened copy
+    }
     for (std::size_t y = 1; y + 1 < static_cast<std::size_t>(picture.height); ++y) {
         const std::uint8_t* above = pixels + (y - 1) * width;
         const std::uint8_t* row = pixels + y * width;

@@ -10,7 +10,7 @@ namespace ternwick {
 // picture's contrast (between its 5th and 95th percentile greys) into the
 // slope of its steepest edges (the 99.5th percentile of the pixel-to-pixel
 // slopes along rows and columns). 0 for a flat picture. Reads the pixels as
-// loaded, never a median-filtered view.
+// loaded, never a median-filtered view; 0 too when memory for a row runs out.
 double estimateBlurSigma(const ImageBuffer& picture);
 
 // picture + amount * (picture - picture blurred by a Gaussian of sigma
