@@ -339,7 +339,8 @@ void followInnerLine(const CubicGrid& grid, const ImageBuffer& image, bool colum
     }
 }
 
-// Solves the symmetric system in place by elimination with partial pivoting.
+// Solves a x = b by elimination with partial pivoting, a and b overwritten;
+// false when a is (nearly) singular.
 template <int N>
 bool solve(double (&a)[N][N], double (&b)[N], double (&x)[N]) {
     for (int c = 0; c < N; ++c) {

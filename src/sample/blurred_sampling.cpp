@@ -140,8 +140,8 @@ class CycleStrengths {
 public:
     explicit CycleStrengths(const ClockProfiles& profiles) : profiles_(profiles) {}
 
+    // cycles: half a square size's modules, give or take two.
     double of(bool top, int cycles) {
-        if (cycles < 0 || cycles >= kMostCycles) return cycleStrength(top ? profiles_.top : profiles_.right, cycles);
         const auto index = static_cast<std::size_t>(cycles);
         auto& known = top ? topKnown_ : rightKnown_;
         auto& strength = top ? top_ : right_;
@@ -153,7 +153,7 @@ public:
     }
 
 private:
-    static constexpr int kMostCycles = 80;
+    static constexpr int kMostCycles = kSymbolSizes[kSymbolSizeCount - 1].symbolSize / 2 + 3;
     const ClockProfiles& profiles_;
     std::array<double, kMostCycles> top_{};
     std::array<double, kMostCycles> right_{};
