@@ -334,8 +334,8 @@ double pointDistance(const Vector2& a, const Vector2& b) {
 
 }  // namespace
 
-void deblurModuleGrid(const float* source, float* target, int size, int regionSize, double moduleSigma,
-                      bool finderDark) {
+std::int64_t deblurModuleGrid(const float* source, float* target, int size, int regionSize, double moduleSigma,
+                              bool finderDark) {
     const int n = size + gridMargin;
     const int half = gridMargin / 2;
     const auto cells = static_cast<std::size_t>(n) * static_cast<std::size_t>(n);
@@ -348,14 +348,14 @@ void deblurModuleGrid(const float* source, float* target, int size, int regionSi
         observed.reserve(cells);
     } catch (const std::bad_alloc&) {
         std::fill(target, target + cells, -1.0f);
-        return;
+        return 0;
     }
     for (std::size_t i = 0; i < cells; ++i) {
         if (source[i] >= 0.0f) observed.push_back(source[i]);
     }
     if (observed.size() < cells / 2) {
         std::fill(target, target + cells, -1.0f);
-        return;
+        return 0;
     }
     // First levels: the greys below which 2 and 98 in 100 samples lie.
     std::sort(observed.begin(), observed.end());
@@ -364,7 +364,7 @@ void deblurModuleGrid(const float* source, float* target, int size, int regionSi
     if (!finderDark) std::swap(darkGrey, lightGrey);  // "dark" below means the finder's colour
     if (lightGrey == darkGrey) {
         std::fill(target, target + cells, -1.0f);
-        return;
+        return 0;
     }
     for (int gk = 0; gk < n; ++gk) {
         for (int gl = 0; gl < n; ++gl) {
@@ -384,46 +384,77 @@ void deblurModuleGrid(const float* source, float* target, int size, int regionSi
 
     const ModuleBlur blur = moduleBlur(moduleSigma);
     const int r = blur.radius;
-    const auto at = [&](int gk, int gl) {
-        return darkness[static_cast<std::size_t>(std::clamp(gk, 0, n - 1)) * n + std::clamp(gl, 0, n - 1)];
-    };
-    const auto blurredAt = [&](int gk, int gl) {
-        double sum = 0.0;
+    const int span = 2 * r + 1;
+    // share[g * span + (t - g + r)]: the weight with which cell g adds to the
+    // sample at cell t along one axis, the cells beyond the edges repeating
+    // the edge cell.
+    std::vector<double> share;
+    std::vector<double> blurred;  // each cell's sample as the modules stand
+    try {
+        share.assign(static_cast<std::size_t>(n) * span, 0.0);
+        blurred.assign(cells, 0.0);
+    } catch (const std::bad_alloc&) {
+        std::fill(target, target + cells, -1.0f);
+        return 0;
+    }
+    for (int t = 0; t < n; ++t) {
         for (int a = -r; a <= r; ++a) {
-            double row = 0.0;
-            for (int b = -r; b <= r; ++b) {
-                row += blur.weight[static_cast<std::size_t>(std::abs(b))] * at(gk + a, gl + b);
-            }
-            sum += blur.weight[static_cast<std::size_t>(std::abs(a))] * row;
+            const int g = std::clamp(t + a, 0, n - 1);
+            const double weight = blur.weight[static_cast<std::size_t>(std::abs(a))];
+            share[static_cast<std::size_t>(g) * span + (t - g + r)] += weight;
         }
-        return sum;
+    }
+    std::int64_t products = 0;
+    // Adds the cell's darkness, times the factor, to the samples it reaches.
+    const auto spread = [&](int gk, int gl, double factor) {
+        products += static_cast<std::int64_t>(span) * span;
+        const double* rowShare = &share[static_cast<std::size_t>(gk) * span];
+        const double* columnShare = &share[static_cast<std::size_t>(gl) * span];
+        for (int tk = std::max(0, gk - r); tk <= std::min(n - 1, gk + r); ++tk) {
+            const double rowFactor = factor * rowShare[tk - gk + r];
+            double* out = &blurred[static_cast<std::size_t>(tk) * n];
+            for (int tl = std::max(0, gl - r); tl <= std::min(n - 1, gl + r); ++tl) {
+                out[tl] += rowFactor * columnShare[tl - gl + r];
+            }
+        }
     };
+    for (int gk = 0; gk < n; ++gk) {
+        for (int gl = 0; gl < n; ++gl) {
+            const double d = darkness[static_cast<std::size_t>(gk) * n + gl];
+            if (d != 0.0) spread(gk, gl, d);
+        }
+    }
     const double centre = blur.weight[0] * blur.weight[0];
     for (int sweep = 0; sweep < kSweeps; ++sweep) {
-        // Each module found is corrected towards its sample; meanwhile the
-        // samples are compared with the modules as they stand, for the light
-        // and dark greys that best explain them.
+        // Each module found is corrected towards its sample, and the samples
+        // it reaches follow; meanwhile the samples are compared with the
+        // modules as they stand, for the light and dark greys that best
+        // explain them.
         double su = 0.0, sg = 0.0, suu = 0.0, sug = 0.0;
         int count = 0;
         for (int gk = 0; gk < n; ++gk) {
             for (int gl = 0; gl < n; ++gl) {
                 const std::size_t i = static_cast<std::size_t>(gk) * n + gl;
                 if (held[i] < 0) continue;
-                const double u = blurredAt(gk, gl);
+                const double u = blurred[i];
                 const double grey = source[i];
                 su += u;
                 sg += grey;
                 suu += u * u;
                 sug += u * grey;
                 ++count;
+                ++products;
                 if (held[i] != 0) continue;
                 const double wanted = (lightGrey - grey) / (lightGrey - darkGrey);
-                darkness[i] = std::clamp(darkness[i] + (wanted - u) / centre, 0.0, 1.0);
+                const double next = std::clamp(darkness[i] + (wanted - u) / centre, 0.0, 1.0);
+                if (next == darkness[i]) continue;
+                spread(gk, gl, next - darkness[i]);
+                darkness[i] = next;
             }
         }
-        const double spread = count * suu - su * su;
-        if (!(spread > 0.0)) continue;
-        const double slope = (count * sug - su * sg) / spread;
+        const double variance = count * suu - su * su;
+        if (!(variance > 0.0)) continue;
+        const double slope = (count * sug - su * sg) / variance;
         if (!((finderDark ? -slope : slope) > 1.0)) continue;
         lightGrey = (sg - slope * su) / count;
         darkGrey = lightGrey + slope;
@@ -432,6 +463,7 @@ void deblurModuleGrid(const float* source, float* target, int size, int regionSi
         const bool finderColour = darkness[i] > 0.5;
         target[i] = source[i] < 0.0f ? -1.0f : finderColour == finderDark ? 0.0f : 255.0f;
     }
+    return products;
 }
 
 namespace {
@@ -492,9 +524,7 @@ int fitBlurredSymbol(SymbolResult& symbol, SearchContext& context, const ImageBu
     symbol.mappingCols = modules - 2;
     symbol.polarity = alternation < 0.0 ? 1 : -1;
     const double moduleSigma = blurPixels * kBlurAllowance * modules / side;
-    const ModuleBlur blur = moduleBlur(moduleSigma);
     const std::int64_t cells = static_cast<std::int64_t>(modules + gridMargin) * (modules + gridMargin);
-    const std::int64_t taps = (2 * blur.radius + 1) * (2 * blur.radius + 1);
     context.work.charge(cells);  // the samples
     const SideLine top = fitClockSide(symbol, picture, modules, true);
     const SideLine right = fitClockSide(symbol, picture, modules, false);
@@ -503,9 +533,10 @@ int fitBlurredSymbol(SymbolResult& symbol, SearchContext& context, const ImageBu
     sampleGrid(symbol, picture, grids->rawGrid.data(), GridPart::BorderBand);
     sampleGrid(symbol, picture, grids->rawGrid.data(), GridPart::Interior);
     if (interiorSpread(grids->rawGrid.data(), modules) > kMostInteriorSpread) return 0;
-    context.work.charge(cells * kSweeps * taps / 8);  // the sweeps
-    deblurModuleGrid(grids->rawGrid.data(), grids->binarisedGrid.data(), modules, shape.regionSize, moduleSigma,
-                     symbol.polarity == 1);
+    // The sweeps, a unit for eight products of the blur.
+    context.work.charge(deblurModuleGrid(grids->rawGrid.data(), grids->binarisedGrid.data(), modules,
+                                         shape.regionSize, moduleSigma, symbol.polarity == 1) /
+                        8);
     if (!acceptSymbolSize(symbol, context, modules - 2)) return 0;
     gridToModules(symbol, grids->binarisedGrid.data());
     return 1;

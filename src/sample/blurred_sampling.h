@@ -36,8 +36,9 @@ int fitBlurredSymbol(SymbolResult& symbol, SearchContext& context, const ImageBu
 // cells outside the picture) and writes 0 (dark) or 255 (light) into target,
 // -1 where the source is. Modules of the finder, clock and alignment patterns
 // are held at the colours they must have, the finder's colour dark when
-// finderDark.
-void deblurModuleGrid(const float* source, float* target, int size, int regionSize, double moduleSigma,
-                      bool finderDark);
+// finderDark. Returns the products of the blur it computed (0 when the grid
+// could not be read).
+std::int64_t deblurModuleGrid(const float* source, float* target, int size, int regionSize, double moduleSigma,
+                              bool finderDark);
 
 }  // namespace ternwick
