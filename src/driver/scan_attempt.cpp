@@ -256,9 +256,12 @@ bool readBlurred(SymbolResult& candidate, DecodeContext& context, std::vector<st
                  CandidateRecorder& recorder) {
     const Candidate located = candidate;
     const ImageBuffer& picture = context.blurredPicture != nullptr ? *context.blurredPicture : context.image;
-    for (int rank = 0; rank < kBlurredSizeTries && !context.work.exhausted(); ++rank) {
-        const int sizeIndex = blurredSizeIndex(candidate, context, picture, context.blurredReading, rank);
-        if (sizeIndex < 0) break;
+    if (context.work.exhausted()) return false;
+    const BlurredSizes sizes = blurredSizes(candidate, context, picture, context.blurredReading);
+    for (std::size_t rank = 0; rank < sizes.size(); ++rank) {
+        const int sizeIndex = sizes[rank];
+        // The first size is read once its clock has been judged; the next only while work is left.
+        if (sizeIndex < 0 || (rank > 0 && context.work.exhausted())) break;
         if (readBefore(context, candidate, sizeIndex)) continue;
         if (fitBlurredSymbol(candidate, context, picture, context.blurredReading, sizeIndex) == 1) {
             recorder.sized(candidate);

@@ -481,10 +481,12 @@ double shorterSide(const SymbolResult& symbol) {
 
 }  // namespace
 
-int blurredSizeIndex(const SymbolResult& symbol, SearchContext& context, const ImageBuffer& picture,
-                     double blurPixels, int rank) {
+BlurredSizes blurredSizes(const SymbolResult& symbol, SearchContext& context, const ImageBuffer& picture,
+                          double blurPixels) {
+    BlurredSizes sizes;
+    sizes.fill(-1);
     const double side = shorterSide(symbol);
-    if (!(blurPixels > 0.0) || !(side > 0.0)) return -1;
+    if (!(blurPixels > 0.0) || !(side > 0.0)) return sizes;
     blurPixels *= kBlurAllowance;
     struct Scored {
         double clarity;
@@ -506,8 +508,10 @@ int blurredSizeIndex(const SymbolResult& symbol, SearchContext& context, const I
     }
     std::stable_sort(scored.begin(), scored.begin() + count,
                      [](const Scored& a, const Scored& b) { return a.clarity > b.clarity; });
-    if (rank < 0 || rank >= count) return -1;
-    return scored[static_cast<std::size_t>(rank)].sizeIndex;
+    for (int rank = 0; rank < std::min(count, kBlurredSizeTries); ++rank) {
+        sizes[static_cast<std::size_t>(rank)] = scored[static_cast<std::size_t>(rank)].sizeIndex;
+    }
+    return sizes;
 }
 
 int fitBlurredSymbol(SymbolResult& symbol, SearchContext& context, const ImageBuffer& picture, double blurPixels,

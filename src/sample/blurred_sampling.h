@@ -8,6 +8,8 @@
 // have and every module kept between light and dark.
 #pragma once
 
+#include <array>
+
 #include "locate/search_context.h"
 #include "sample/symbol_result.h"
 
@@ -17,13 +19,14 @@ namespace ternwick {
 // alternate most strongly first.
 inline constexpr int kBlurredSizeTries = 2;
 
-// The index of the square size a located candidate is read as: rank 0 the
-// one whose clocks show most clearly, rank 1 the next. picture is the
-// blurred picture as loaded (the candidate may have been located on a
-// sharpened copy of it, in the same coordinates); blurPixels is the Gaussian
-// sigma of its blur in pixels. -1 when there is none.
-int blurredSizeIndex(const SymbolResult& symbol, SearchContext& context, const ImageBuffer& picture,
-                     double blurPixels, int rank);
+// The square sizes a located candidate is read as, by index, in turn: first
+// the one whose clocks show most clearly, then the next; -1 where there is
+// none. picture is the blurred picture as loaded (the candidate may have been
+// located on a sharpened copy of it, in the same coordinates); blurPixels is
+// the Gaussian sigma of its blur in pixels.
+using BlurredSizes = std::array<int, kBlurredSizeTries>;
+BlurredSizes blurredSizes(const SymbolResult& symbol, SearchContext& context, const ImageBuffer& picture,
+                          double blurPixels);
 
 // Reads the candidate as a square of the size: 1 with the size accepted, the
 // buffers allocated and modules filled; 0 with nothing allocated. Sets the
