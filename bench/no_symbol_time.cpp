@@ -1,8 +1,9 @@
 // CPU time of decoding pictures without a symbol, through the public
 // readSymbols only, so that the same source builds against any earlier
 // version of the library for a side-by-side run: flat scenes with soft
-// blotches, noise, text-like strokes and soft shading, from 40x40 to
-// 4000x3000. Prints the median of several decodes of each, in milliseconds.
+// blotches, noise, text-like strokes, soft shading and blurred finder-like
+// shapes, from 40x40 to 4000x3000. Prints the median of several decodes of
+// each, in milliseconds.
 //
 //   no_symbol_time [NAME-PART]
 //
@@ -90,7 +91,7 @@ int main(int argc, char** argv) {
                              scene(300, 300, 21), scene(400, 300, 15), noise(512, 512, 9), scene(640, 480, 9), texture(640, 480, 9),
                              scene(1280, 960, 5), noise(1280, 960, 5), noise(4000, 3000, 3), waves(320, 240, 9), waves(960, 960, 5),
                              blurredShapes(240, 240, 2, 9), blurredShapes(240, 240, 3, 9), blurredShapes(640, 480, 3, 5),
-                             blurredShapes(2000, 1500, 4, 3), blurredShapes(640, 480, 6, 5)};
+                             blurredShapes(2000, 1500, 4, 3), blurredShapes(640, 480, 6, 5), blurredShapes(240, 240, 6, 9), blurredShapes(200, 150, 5, 9), blurredShapes(120, 120, 4, 9)};
     for (const Pic& p : pics) {
         if (!only.empty() && p.name.find(only) == std::string::npos) continue;
         std::vector<double> t;
