@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 
 #include "locate/search_context.h"
 #include "sample/symbol_result.h"
