@@ -194,6 +194,27 @@ std::uint8_t greyAtShare(const ImageBuffer& picture, double share) {
     return 255;
 }
 
+// True when the picture holds two greys at most, judged from every fourth
+// pixel of every fourth row: a picture thresholded to black and white.
+bool blackAndWhiteOnly(const ImageBuffer& picture) {
+    int first = -1;
+    int second = -1;
+    for (std::int32_t y = 0; y < picture.height; y += 4) {
+        for (std::int32_t x = 0; x < picture.width; x += 4) {
+            const int grey = greyAt(picture, x, y);
+            if (grey == first || grey == second) continue;
+            if (first < 0) {
+                first = grey;
+            } else if (second < 0) {
+                second = grey;
+            } else {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 // The point of the picture as loaded, in first-pass coordinates, of a point
 // of the framed copy in the coordinates of the pass that searched it.
 struct CopyToPicture {
@@ -446,9 +467,10 @@ void searchFurther(DecodeContext& context, ScanLineAttempts& attempts, std::int6
     const auto readUnsized = [&] {
         if (unsizedRead) return;
         unsizedRead = true;
+        const bool blackAndWhite = !context.unsized.empty() && blackAndWhiteOnly(context.image);
         for (const Candidate& located : context.unsized) {
             if (context.work.exhausted() || context.outOfMemory) return;
-            if (readUnsizedCandidate(context, located, kFurtherPass)) return;
+            if (readUnsizedCandidate(context, located, kFurtherPass, blackAndWhite)) return;
         }
     };
     SharpenedPicture sharpened;

@@ -470,9 +470,10 @@ int attemptScanLineSecondPass(DecodeContext& context, int direction, int lineInd
     return attempt(context, direction, lineIndex, SearchPass::Second);
 }
 
-bool readUnsizedCandidate(DecodeContext& context, const Candidate& located, int pass) {
+bool readUnsizedCandidate(DecodeContext& context, const Candidate& located, int pass, bool blackAndWhite) {
     SymbolResult candidate;
     static_cast<Candidate&>(candidate) = located;
+    bool bent = false;
     if (fitSymbolSizeFromBorder(candidate, context) == 1) {
         sampleModules(candidate, context);
         context.work.charge(candidate.moduleCount);
@@ -481,9 +482,20 @@ bool readUnsizedCandidate(DecodeContext& context, const Candidate& located, int 
         // and the grid from following both dashed sides.
         static_cast<Candidate&>(candidate) = located;
         if (fitBentSymbol(candidate, context) == 0) return false;
+        bent = true;
     }
     std::vector<std::uint8_t> placed;
-    if (!placeAndCorrect(candidate, context, placed) && !correctsMirrored(candidate, context, placed)) {
+    const auto corrects = [&] {
+        return placeAndCorrect(candidate, context, placed) || correctsMirrored(candidate, context, placed);
+    };
+    bool consistent = corrects();
+    if (!consistent && bent && blackAndWhite && !context.work.exhausted()) {
+        // A black and white picture: its light modules may have shrunk where the light was dim.
+        releaseSymbolBuffers(candidate);
+        static_cast<Candidate&>(candidate) = located;
+        consistent = fitBentSymbol(candidate, context, BentModules::LightWins) == 1 && corrects();
+    }
+    if (!consistent) {
         releaseSymbolBuffers(candidate);
         return false;
     }

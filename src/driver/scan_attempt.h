@@ -18,9 +18,12 @@ int attemptScanLine(DecodeContext& context, int direction, int lineIndex);
 int attemptScanLineSecondPass(DecodeContext& context, int direction, int lineIndex);
 
 // Reads a kept first-pass candidate (see DecodeContext::unsized) on the
-// picture as loaded, its size found from the border pattern alone; a symbol
-// read is stored with the given pass. True when it was read.
-bool readUnsizedCandidate(DecodeContext& context, const Candidate& located, int pass);
+// picture as loaded, its size found from the border pattern alone or its
+// grid bent to follow its sides; a symbol read is stored with the given
+// pass. For a picture of black and white only, a bent grid that does not
+// correct is read once more with light modules shrunk by dim light taken
+// into account. True when it was read.
+bool readUnsizedCandidate(DecodeContext& context, const Candidate& located, int pass, bool blackAndWhite = false);
 
 // Appends the index to the rejected-line list of the direction unless it is
 // already the list's last entry or the list is full.

@@ -28,6 +28,14 @@ constexpr double kLeastClockScore = 0.35;
 constexpr int kRingShareDivisor = 8;
 // A dashed side ends where this many dark modules in a row are missing.
 constexpr int kMissesAtEnd = 2;
+// The least length along a dashed side of a dark module followed, in modules,
+// and of one followed while bridging.
+constexpr double kLeastModule = 0.45;
+constexpr double kLeastBridgedModule = 0.25;
+// Reading a module as the lightest grey near its centre: kNearCentre x
+// kNearCentre points, the outer ones this many modules from the centre.
+constexpr int kNearCentre = 3;
+constexpr double kNearCentreSpread = 0.15;
 
 void basis(double u, double v, double (&terms)[kTerms]) {
     terms[0] = 1.0;
@@ -121,9 +129,11 @@ struct Profile {
 
 // The centre of the dark module near a picture point along a step vector of
 // one module: its offset in modules, or NaN when no module of about a
-// module's length is there.
+// module's length (at least leastLength) is there. covered, when given, is
+// set when the finder's colour lies under the point but runs on too far for
+// a module: neighbouring modules grown together.
 double moduleOffset(const ImageBuffer& image, const Vector2& centre, const Vector2& step, bool finderDark,
-                    SearchContext& context) {
+                    SearchContext& context, double leastLength = kLeastModule, bool* covered = nullptr) {
     Profile profile;
     if (!profile.read(image, centre, step, -1.5, 1.5, finderDark, context)) return NAN;
     const int start = profile.nearestFinder(0.0, 0.5);
@@ -132,11 +142,13 @@ double moduleOffset(const ImageBuffer& image, const Vector2& centre, const Vecto
     while (left > 0 && profile.finder[left - 1]) --left;
     int right = start;
     while (right + 1 < profile.count && profile.finder[right + 1]) ++right;
-    if (left == 0 || right + 1 == profile.count) return NAN;
+    const bool tooLong = left == 0 || right + 1 == profile.count ||
+                         profile.crossing(right) - profile.crossing(left - 1) > 1.7;
+    if (covered != nullptr) *covered = tooLong && profile.finder[profile.indexOf(0.0)];
+    if (tooLong) return NAN;
     const double begin = profile.crossing(left - 1);
     const double end = profile.crossing(right);
-    const double length = end - begin;
-    if (length < 0.45 || length > 1.7) return NAN;
+    if (end - begin < leastLength) return NAN;
     return (begin + end) / 2.0;
 }
 
@@ -217,15 +229,20 @@ double clockScore(const SymbolResult& symbol, const ImageBuffer& image, int size
 // side's length in modules (0 when it ran out of the table) and appends the
 // dark modules' centres to points. With a known length (the other side's),
 // the side is followed past missing modules to that length, and at least a
-// quarter of its modules must be found.
+// quarter of its modules must be found. Bridging, for pictures where uneven
+// light grew the side's modules together or shrank them: dark modules down
+// to a quarter of a module count, and where the finder's colour covers a dark
+// module's place with no module to be told apart, the side is followed on
+// along its outer edge, its place along the side reckoned from the last step.
 int followSide(const SymbolResult& symbol, const ImageBuffer& image, bool top, int size, bool finderDark,
-               SearchContext& context, std::vector<GridPoint>& points, int knownLength = 0) {
+               SearchContext& context, std::vector<GridPoint>& points, bool bridging, int knownLength = 0) {
     double X = 0.0;
     double Y = 0.0;
     sideModule(top, size, 0, X, Y);
     Vector2 centre = priorPoint(symbol, size, X, Y);
     Vector2 along = difference(priorPoint(symbol, size, X + (top ? 1.0 : 0.0), Y + (top ? 0.0 : 1.0)), centre);
     int lastDark = -1;
+    int lastSeen = -1;
     int misses = 0;
     Vector2 lastFound{};
     const std::size_t firstPoint = points.size();
@@ -233,6 +250,7 @@ int followSide(const SymbolResult& symbol, const ImageBuffer& image, bool top, i
     const auto goOn = [&](int i) {
         return knownLength > 0 ? i <= knownLength - 2 : i <= 146 + 2 * kMissesAtEnd && misses < kMissesAtEnd;
     };
+    const double leastLength = bridging ? kLeastBridgedModule : kLeastModule;
     for (int i = 0; goOn(i); ++i) {
         if (i > 0) centre = plus(centre, along, 1.0);
         if (i % 2 != 0) continue;
@@ -240,9 +258,17 @@ int followSide(const SymbolResult& symbol, const ImageBuffer& image, bool top, i
         sideModule(top, size, i, X, Y);
         const Vector2 outward = difference(priorPoint(symbol, size, X + (top ? 0.0 : 0.5), Y + (top ? 0.5 : 0.0)),
                                            priorPoint(symbol, size, X - (top ? 0.0 : 0.5), Y - (top ? 0.5 : 0.0)));
-        const double shift = moduleOffset(image, centre, along, finderDark, context);
+        bool covered = false;
+        const double shift = moduleOffset(image, centre, along, finderDark, context, leastLength, &covered);
         if (std::isnan(shift)) {
-            ++misses;
+            const double edge = bridging && covered ? outerEdge(image, centre, outward, finderDark, context) : NAN;
+            if (std::isnan(edge) || edge < 0.0 || edge > 1.0) {
+                ++misses;
+                continue;
+            }
+            centre = plus(centre, outward, edge - 0.5);
+            misses = 0;
+            lastSeen = i;
             continue;
         }
         Vector2 dark = plus(centre, along, shift);
@@ -261,10 +287,11 @@ int followSide(const SymbolResult& symbol, const ImageBuffer& image, bool top, i
         centre = dark;
         lastFound = dark;
         lastDark = i;
+        lastSeen = i;
         ++found;
         points.push_back(GridPoint{top ? i + 0.5 : 0.0, top ? 0.0 : i + 0.5, dark});
     }
-    const int length = knownLength > 0 ? knownLength : lastDark + 2;
+    const int length = knownLength > 0 ? knownLength : lastSeen + 2;
     const bool ended = knownLength > 0 ? 4 * found >= knownLength : misses >= kMissesAtEnd;
     if (lastDark < 0 || !ended || findSizeIndex(length) < 0) {
         points.resize(firstPoint);
@@ -427,6 +454,58 @@ int ringMismatches(const SymbolResult& symbol, const float* binarised, int side)
     return mismatches;
 }
 
+// The grey a module of the grid is read as: at its centre, or the lightest
+// of kNearCentre x kNearCentre points round it; -1 when its centre lies
+// outside the picture.
+float moduleGrey(const CubicGrid& grid, const ImageBuffer& image, double X, double Y, BentModules modules) {
+    double grey = 0.0;
+    if (!greyOf(image, grid.at(X, Y), grey)) return -1.0f;
+    if (modules == BentModules::LightWins) {
+        constexpr int kReach = kNearCentre / 2;
+        for (int a = -kReach; a <= kReach; ++a) {
+            for (int b = -kReach; b <= kReach; ++b) {
+                double near = 0.0;
+                const Vector2 p = grid.at(X + kNearCentreSpread * a / kReach, Y + kNearCentreSpread * b / kReach);
+                if (greyOf(image, p, near)) grey = std::max(grey, near);
+            }
+        }
+    }
+    return static_cast<float>(grey);
+}
+
+// Marks as outside the picture (so that their codewords are erased) the
+// modules inside the ring (size x size, gridMargin / 2 cells in) that are
+// dark, as are the eight around them: where dim light left nothing light,
+// their colour cannot be told. Dark is darker than the middle of the
+// grid's darkest and lightest grey.
+void eraseAmongDark(const float* raw, float* binarised, int size) {
+    const int half = gridMargin / 2;
+    const int side = size + gridMargin;
+    float lowest = 255.0f;
+    float highest = 0.0f;
+    for (int c = 0; c < side * side; ++c) {
+        if (raw[c] < 0.0f) continue;
+        lowest = std::min(lowest, raw[c]);
+        highest = std::max(highest, raw[c]);
+    }
+    const float middle = (lowest + highest) / 2.0f;
+    const auto dark = [&](int k, int l) {
+        const float value = raw[static_cast<std::size_t>(k + half) * side + (l + half)];
+        return value < middle;
+    };
+    std::vector<std::size_t> erased;
+    for (int k = 1; k < size - 1; ++k) {
+        for (int l = 1; l < size - 1; ++l) {
+            bool allDark = true;
+            for (int dk = -1; dk <= 1 && allDark; ++dk) {
+                for (int dl = -1; dl <= 1 && allDark; ++dl) allDark = dark(k + dk, l + dl);
+            }
+            if (allDark) erased.push_back(static_cast<std::size_t>(k + half) * side + (l + half));
+        }
+    }
+    for (const std::size_t cell : erased) binarised[cell] = -1.0f;
+}
+
 }  // namespace
 
 Vector2 CubicGrid::at(double X, double Y) const {
@@ -481,7 +560,7 @@ bool fitCubicGrid(int size, const std::vector<GridPoint>& points, const std::vec
     return true;
 }
 
-int fitBentSymbol(SymbolResult& symbol, SearchContext& context) {
+int fitBentSymbol(SymbolResult& symbol, SearchContext& context, BentModules modules) {
     const ImageBuffer& image = context.image;
     const bool finderDark = finderIsDark(symbol);
     // The size whose clocks show best near the finder gives the first step along the sides.
@@ -495,19 +574,29 @@ int fitBentSymbol(SymbolResult& symbol, SearchContext& context) {
         }
     }
     if (bestSize == 0 || bestScore < kLeastClockScore) return 0;
+    // Both dashed sides; where one stopped short at missing modules, it is
+    // followed again to the other's length. 0 when they give no size.
     std::vector<GridPoint> points;
     std::vector<GridPoint> rightPoints;
-    int across = followSide(symbol, image, true, bestSize, finderDark, context, points);
-    int up = followSide(symbol, image, false, bestSize, finderDark, context, rightPoints);
-    if (across != up) {
-        // Where one side stopped short at missing modules, it is followed again to the other's length.
+    const auto followBoth = [&](bool bridging) {
+        points.clear();
+        rightPoints.clear();
+        const int across = followSide(symbol, image, true, bestSize, finderDark, context, points, bridging);
+        const int up = followSide(symbol, image, false, bestSize, finderDark, context, rightPoints, bridging);
+        if (across == up) return across;
         const bool topShorter = across < up;
         const int longer = std::max(across, up);
         std::vector<GridPoint>& shorter = topShorter ? points : rightPoints;
         shorter.clear();
-        if (followSide(symbol, image, topShorter, bestSize, finderDark, context, shorter, longer) != longer) return 0;
-        across = up = longer;
-    }
+        return followSide(symbol, image, topShorter, bestSize, finderDark, context, shorter, bridging, longer) ==
+                       longer
+                   ? longer
+                   : 0;
+    };
+    // Sides lost where uneven light grew or shrank their modules are followed
+    // once more, bridging.
+    int across = followBoth(false);
+    if (across == 0) across = followBoth(true);
     if (across == 0) return 0;
     points.insert(points.end(), rightPoints.begin(), rightPoints.end());
     const int size = across;
@@ -547,23 +636,29 @@ int fitBentSymbol(SymbolResult& symbol, SearchContext& context) {
     if (grids == nullptr) return 0;
     const int half = gridMargin / 2;
     const int side = size + gridMargin;
-    context.work.charge(4 * static_cast<std::int64_t>(side) * side);
+    context.work.charge((modules == BentModules::LightWins ? 4 + kNearCentre * kNearCentre : 4) *
+                        static_cast<std::int64_t>(side) * side);
     for (int k = -half; k < size + half; ++k) {
         for (int l = -half; l < size + half; ++l) {
-            const Vector2 p = grid.at(l + 0.5, k + 0.5);
-            float& cell = grids->rawGrid[static_cast<std::size_t>(k + half) * side + (l + half)];
-            double grey = 0.0;
-            cell = greyOf(image, p, grey) ? static_cast<float>(grey) : -1.0f;
+            grids->rawGrid[static_cast<std::size_t>(k + half) * side + (l + half)] =
+                moduleGrey(grid, image, l + 0.5, k + 0.5, modules);
         }
     }
     for (const LocalThresholdMode mode : {LocalThresholdRing, LocalThresholdInside}) {
         localThreshold(grids->rawGrid.data(), grids->binarisedGrid.data(), side, side, gridMargin, gridMargin, mode);
     }
+    if (modules == BentModules::LightWins) eraseAmongDark(grids->rawGrid.data(), grids->binarisedGrid.data(), size);
     symbol.mappingRows = size - 2;
     symbol.mappingCols = size - 2;
     // The size comes from both sides, so the ring only has to show mostly
-    // the pattern: a few parts of a photographed ring may be lost.
-    checkBorderPatternThresholded(symbol, grids->binarisedGrid.data());
+    // the pattern: a few parts of a photographed ring may be lost. The
+    // polarity is the one the ring shows better, not that of one module of the
+    // solid column, which uneven light may have turned.
+    symbol.polarity = 1;
+    const int darkMismatches = ringMismatches(symbol, grids->binarisedGrid.data(), side);
+    symbol.polarity = -1;
+    const int lightMismatches = ringMismatches(symbol, grids->binarisedGrid.data(), side);
+    symbol.polarity = darkMismatches <= lightMismatches ? 1 : -1;
     if (ringMismatches(symbol, grids->binarisedGrid.data(), side) * kRingShareDivisor > 4 * (size - 1)) return 0;
     if (!acceptSymbolSize(symbol, context, size - 2)) return 0;
     gridToModules(symbol, grids->binarisedGrid.data());

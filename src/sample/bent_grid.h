@@ -51,10 +51,22 @@ struct GridLineConstraint {
 bool fitCubicGrid(int size, const std::vector<GridPoint>& points, const std::vector<GridLineConstraint>& lines,
                   double lineWeight, const std::vector<GridPoint>& prior, double priorWeight, CubicGrid& grid);
 
+// How the modules of a bent grid are read.
+enum class BentModules {
+    // Each module's grey at its centre.
+    Centre,
+    // For a picture thresholded to black and white under uneven light, where
+    // dim light shrank the light modules to a few pixels or wiped them out:
+    // each module's grey is the lightest near its centre, and modules that
+    // are dark with all eight around them are erased.
+    LightWins,
+};
+
 // Reads the candidate (finder, sides and polarity located) as a square whose
 // grid is bent. 1 with the size accepted, the buffers allocated, modules
 // filled and the transforms set through the grid's corners; 0 with nothing
-// allocated.
-int fitBentSymbol(SymbolResult& symbol, SearchContext& context);
+// allocated. Dashed sides lost where uneven light grew their modules
+// together or shrank them are followed once more, bridging such stretches.
+int fitBentSymbol(SymbolResult& symbol, SearchContext& context, BentModules modules = BentModules::Centre);
 
 }  // namespace ternwick

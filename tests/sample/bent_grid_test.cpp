@@ -1,8 +1,9 @@
 // Reading a bent grid: tilted symbols, on the finder's affine transform alone
 // (so that their far modules lie modules from where it puts them and the
 // border check finds no size), are sized and read by following their dashed
-// lines; and the cubic grid passes through the points and along the lines of
-// a grid bent by a cubic.
+// lines, also when thresholded to black and white under dim light; and the
+// cubic grid passes through the points and along the lines of a grid bent by
+// a cubic.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -19,6 +20,32 @@
 namespace ternwick {
 namespace {
 
+// A tilted symbol rendered at 3 pixels a module, softened by 0.9 pixels.
+testing::RenderOptions tilted(int size, double tilt, double degrees, bool lightOnDark) {
+    testing::RenderOptions options;
+    options.moduleSize = 3;
+    options.rotationDegrees = degrees;
+    options.lightOnDark = lightOnDark;
+    options.perspective[1] = tilt / (size * 3.0);
+    options.perspective[0] = tilt / 3 / (size * 3.0);
+    options.blurSigma = 0.9;
+    return options;
+}
+
+// The candidate the finder of a rendered symbol gives, its levels rising
+// with the grey: polarity -1 gives the finder the dark colour.
+SymbolResult locatedAt(const testing::RenderedSymbol& rendered, bool lightOnDark) {
+    SymbolResult symbol;
+    LevelStats levels;
+    levels.maxLevel = 255.0f;
+    levels.midLevel = 127.5f;
+    levels.sign = 1.0f;
+    startCandidate(symbol, levels);
+    symbol.polarity = lightOnDark ? 1 : -1;
+    EXPECT_EQ(setFinderPoints(symbol, rendered.finderCorner, rendered.solidRowEnd, rendered.solidColumnEnd), 1);
+    return symbol;
+}
+
 TEST(BentGrid, TiltedSymbolsOnTheFindersAffineTransformAreSizedAndRead) {
     struct Case {
         int size;
@@ -28,24 +55,10 @@ TEST(BentGrid, TiltedSymbolsOnTheFindersAffineTransformAreSizedAndRead) {
     };
     const Case cases[] = {{32, 0.2, 20, false}, {48, 0.25, 200, false}, {96, 0.15, 200, true}, {144, 0.15, 20, false}};
     for (const Case& c : cases) {
-        testing::RenderOptions options;
-        options.moduleSize = 3;
-        options.rotationDegrees = c.degrees;
-        options.lightOnDark = c.lightOnDark;
-        options.perspective[1] = c.tilt / (c.size * 3.0);
-        options.perspective[0] = c.tilt / 3 / (c.size * 3.0);
-        options.blurSigma = 0.9;
+        testing::RenderOptions options = tilted(c.size, c.tilt, c.degrees, c.lightOnDark);
         options.supersampling = 3;
         auto rendered = testing::renderText(testing::sampleText(c.size, 5), c.size, options);
-        SymbolResult symbol;
-        LevelStats levels;
-        levels.maxLevel = 255.0f;
-        levels.midLevel = 127.5f;
-        levels.sign = 1.0f;
-        startCandidate(symbol, levels);
-        // Levels rise with the grey: polarity -1 gives the finder the dark colour.
-        symbol.polarity = c.lightOnDark ? 1 : -1;
-        ASSERT_EQ(setFinderPoints(symbol, rendered.finderCorner, rendered.solidRowEnd, rendered.solidColumnEnd), 1);
+        SymbolResult symbol = locatedAt(rendered, c.lightOnDark);
         SearchContext context;
         context.image = std::move(rendered.image);
         SymbolResult bordered;
@@ -61,6 +74,47 @@ TEST(BentGrid, TiltedSymbolsOnTheFindersAffineTransformAreSizedAndRead) {
         placeCodewords(symbol);
         EXPECT_EQ(correctSymbol(symbol), 1) << c.size;
         releaseSymbolBuffers(symbol);
+    }
+}
+
+TEST(BentGrid, ThresholdedUnderDimLightTheShrunkLightModulesAreRead) {
+    // Tilted symbols lit ever more dimly across the picture, then thresholded
+    // at the middle grey: where the light is dim, lone light modules shrink
+    // to a few pixels or vanish. Read at their centres they do not correct;
+    // read as the lightest grey near their centres, with the modules lost in
+    // dark patches erased, they do.
+    struct Case {
+        int size;
+        bool lightOnDark;
+        double gradient;  // grey levels added across the picture
+        double degrees;
+    };
+    const Case cases[] = {{48, false, -40, 25}, {48, true, -50, 200}, {96, false, -50, 25}};
+    for (const Case& c : cases) {
+        testing::RenderOptions options = tilted(c.size, 0.15, c.degrees, c.lightOnDark);
+        options.darkLevel = 50;
+        options.lightLevel = 200;
+        options.illuminationGradient = c.gradient;
+        auto rendered = testing::renderText(testing::sampleText(c.size, 9), c.size, options);
+        ImageBuffer& image = rendered.image;
+        for (std::size_t i = 0; i < static_cast<std::size_t>(image.width) * image.height; ++i) {
+            image.pixels[i] = image.pixels[i] >= 128 ? 255 : 0;
+        }
+        const SymbolResult located = locatedAt(rendered, c.lightOnDark);
+        SearchContext context;
+        context.image = std::move(image);
+        const auto corrects = [&](BentModules modules) {
+            SymbolResult symbol;
+            static_cast<Candidate&>(symbol) = located;
+            if (fitBentSymbol(symbol, context, modules) == 0) return false;
+            EXPECT_EQ(symbolRows(symbol), c.size);
+            placeCodewords(symbol);
+            const bool corrected = correctSymbol(symbol) == 1;
+            releaseSymbolBuffers(symbol);
+            return corrected;
+        };
+        EXPECT_FALSE(corrects(BentModules::Centre)) << c.size;
+        EXPECT_TRUE(corrects(BentModules::LightWins)) << c.size;
     }
 }
 
