@@ -659,7 +659,7 @@ int fitBentSymbol(SymbolResult& symbol, SearchContext& context, BentModules modu
     symbol.polarity = -1;
     const int lightMismatches = ringMismatches(symbol, grids->binarisedGrid.data(), side);
     symbol.polarity = darkMismatches <= lightMismatches ? 1 : -1;
-    if (ringMismatches(symbol, grids->binarisedGrid.data(), side) * kRingShareDivisor > 4 * (size - 1)) return 0;
+    if (std::min(darkMismatches, lightMismatches) * kRingShareDivisor > 4 * (size - 1)) return 0;
     if (!acceptSymbolSize(symbol, context, size - 2)) return 0;
     gridToModules(symbol, grids->binarisedGrid.data());
     setTransformsFromCorners(symbol, grid);
